@@ -1,0 +1,171 @@
+#include "platform/Testing.h"
+
+#include "platform/Application.h"
+#include "platform/Window.h"
+#include "platform/qt/QtSupport.h"
+#include "platform/qt/State.h"
+#include "platform/qt/Widgets.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <cstdlib>
+
+// Exported by Qt Widgets for its test library: offers a key to the shortcut map.
+Q_WIDGETS_EXPORT bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int k,
+                                                   Qt::KeyboardModifiers mods,
+                                                   const QString& text = QString(),
+                                                   bool autorep = false, ushort count = 1);
+
+namespace planora::testing {
+
+using detail::state;
+
+void startHeadless(int& argc, char** argv) {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static Runtime runtime(argc, argv);
+    state().dialogs.enabled = true;
+}
+
+void answerNextOpenDialog(std::optional<std::string> path) {
+    state().dialogs.openAnswers.push_back(std::move(path));
+}
+
+void answerNextSaveDialog(std::optional<std::string> path) {
+    state().dialogs.saveAnswers.push_back(std::move(path));
+}
+
+std::optional<SaveDialogRequest> lastSaveDialog() {
+    const auto& d = state().dialogs;
+    if (!d.lastSaveName)
+        return std::nullopt;
+    return SaveDialogRequest{d.lastSaveFilter.value_or(""), *d.lastSaveName};
+}
+
+std::optional<std::string> lastOpenDialogFilter() {
+    return state().dialogs.lastOpenFilter;
+}
+
+int unscriptedDialogs() {
+    return state().dialogs.unscripted;
+}
+
+const std::vector<std::string>& messages() {
+    return state().dialogs.messages;
+}
+void clearMessages() {
+    state().dialogs.messages.clear();
+}
+
+void setResourceFolder(std::optional<std::string> folder) {
+    state().resourceFolder = std::move(folder);
+}
+
+int resourceLoads() {
+    return state().resourceLoads;
+}
+void resetResourceLoads() {
+    state().resourceLoads = 0;
+}
+
+std::optional<int> quitCode() {
+    return state().quitCode;
+}
+
+void processEvents() {
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+}
+
+void resetRuntime() {
+    Window::discardAll();
+    processEvents();
+    state().app.reset();
+    state().quitCode.reset();
+    auto& d = state().dialogs;
+    d.openAnswers.clear();
+    d.saveAnswers.clear();
+    d.lastOpenFilter.reset();
+    d.lastSaveFilter.reset();
+    d.lastSaveName.reset();
+    d.unscripted = 0;
+    d.messages.clear();
+}
+
+Picture grab(const Control& control) {
+    QWidget* w = control.peer().widget;
+    if (w == nullptr)
+        return {};
+    return pictureFromImage(w->grab().toImage());
+}
+
+Picture grab(const Window& window) {
+    return pictureFromImage(window.peer().top->grab().toImage());
+}
+
+void pressKey(Window& window, const std::string& key) {
+    QWidget* top = window.peer().top;
+    QApplication::setActiveWindow(top);
+    QWidget* target = top->focusWidget() ? top->focusWidget() : top;
+    const QKeySequence sequence(toQString(key));
+    if (sequence.isEmpty())
+        return;
+    const QKeyCombination combination = sequence[0];
+    const Qt::Key code = combination.key();
+    const Qt::KeyboardModifiers modifiers = combination.keyboardModifiers();
+    const QString text =
+        code == Qt::Key_Return && modifiers == Qt::NoModifier ? QStringLiteral("\r") : QString();
+    // As for a real key: the shortcut map sees the key first, then the focused widget.
+    if (qt_sendShortcutOverrideEvent(target, 0, code, modifiers, text))
+        return;
+    QKeyEvent press(QEvent::KeyPress, code, modifiers, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, code, modifiers, text);
+    QApplication::sendEvent(target, &release);
+}
+
+void typeText(Control& control, const std::string& text) {
+    QWidget* w = control.peer().widget;
+    if (w == nullptr)
+        return;
+    w->setFocus(Qt::OtherFocusReason);
+    for (const QChar ch : toQString(text)) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(w, &press);
+    }
+}
+
+void click(Control& control) {
+    QWidget* w = control.peer().widget;
+    if (w == nullptr)
+        return;
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+        if (button->isEnabled())
+            button->click();
+        return;
+    }
+    const QPointF centre(w->width() / 2.0, w->height() / 2.0);
+    QMouseEvent press(QEvent::MouseButtonPress, centre, w->mapToGlobal(centre), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, centre, w->mapToGlobal(centre), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    QApplication::sendEvent(w, &release);
+}
+
+void focusNext(Window& window) {
+    QWidget* top = window.peer().top;
+    QWidget* focused = top->focusWidget();
+    QWidget* next = focused ? focused->nextInFocusChain() : top->nextInFocusChain();
+    while (next && next != focused && next->focusPolicy() == Qt::NoFocus)
+        next = next->nextInFocusChain();
+    if (next)
+        next->setFocus(Qt::TabFocusReason);
+}
+
+} // namespace planora::testing

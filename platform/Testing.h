@@ -1,0 +1,67 @@
+#pragma once
+
+// Seams for tests: scripted dialog answers, recorded message boxes, a resource folder of the
+// test's choice, and a way to boot and tear down the toolkit without an event loop.
+
+#include "platform/Picture.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace planora {
+class Control;
+class Window;
+} // namespace planora
+
+namespace planora::testing {
+
+// Creates the toolkit headless (offscreen unless QT_QPA_PLATFORM says otherwise) and turns
+// every modal dialog into a scripted one. Call once, from the test program's main.
+void startHeadless(int& argc, char** argv);
+
+// The next open or save dialog returns this path, or cancels when given nothing.
+void answerNextOpenDialog(std::optional<std::string> path);
+void answerNextSaveDialog(std::optional<std::string> path);
+// What the last save dialog proposed: its filter and default name.
+struct SaveDialogRequest {
+    std::string filter, defaultName;
+};
+std::optional<SaveDialogRequest> lastSaveDialog();
+// The name filter that the last open dialog offered, as the toolkit sees it.
+std::optional<std::string> lastOpenDialogFilter();
+// Dialogs that were asked for while no answer was scripted (each then cancelled).
+int unscriptedDialogs();
+
+// Every message box text since the last clear, unhandled exceptions included.
+const std::vector<std::string>& messages();
+void clearMessages();
+
+void setResourceFolder(std::optional<std::string> folder);
+// How many files the resource folder was asked for since the last reset of the counter.
+int resourceLoads();
+void resetResourceLoads();
+
+// Quit requests: whether Quit was called and with which code.
+std::optional<int> quitCode();
+
+// Delivers pending events: deferred deletions, repaints, posted events.
+void processEvents();
+// Closes every window without raising its Close event, releases the application object,
+// forgets Quit requests and messages: the state of a process that has not started.
+void resetRuntime();
+
+// What the control shows on screen right now, rendered into a picture of its size.
+Picture grab(const Control& control);
+Picture grab(const Window& window);
+// Sends a key press (and release) to the focused widget of the window, as a user would.
+// key is "Return", "Escape", "Tab" or a shortcut like "Ctrl+O".
+void pressKey(Window& window, const std::string& key);
+// Types text into the control, which first gets the keyboard focus.
+void typeText(Control& control, const std::string& text);
+// Clicks the control with the mouse.
+void click(Control& control);
+// Moves the keyboard focus away from the control to the next one in the tab order.
+void focusNext(Window& window);
+
+} // namespace planora::testing
