@@ -22,11 +22,12 @@ namespace planora::testing {
 
 using detail::state;
 
-void startHeadless(int& argc, char** argv) {
+std::unique_ptr<Runtime> startHeadless(int& argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static Runtime runtime(argc, argv);
+    auto runtime = std::make_unique<Runtime>(argc, argv);
     state().dialogs.enabled = true;
+    return runtime;
 }
 
 void answerNextOpenDialog(std::optional<std::string> path) {

@@ -5,20 +5,23 @@
 
 #include "platform/Picture.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace planora {
 class Control;
+class Runtime;
 class Window;
 } // namespace planora
 
 namespace planora::testing {
 
 // Creates the toolkit headless (offscreen unless QT_QPA_PLATFORM says otherwise) and turns
-// every modal dialog into a scripted one. Call once, from the test program's main.
-void startHeadless(int& argc, char** argv);
+// every modal dialog into a scripted one. Call once, from the test program's main, and keep
+// the runtime until the tests have run.
+std::unique_ptr<Runtime> startHeadless(int& argc, char** argv);
 
 // The next open or save dialog returns this path, or cancels when given nothing.
 void answerNextOpenDialog(std::optional<std::string> path);

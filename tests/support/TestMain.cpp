@@ -1,9 +1,10 @@
+#include "platform/Application.h"
 #include "platform/Testing.h"
 
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
-    planora::testing::startHeadless(argc, argv);
+    const auto runtime = planora::testing::startHeadless(argc, argv);
     return RUN_ALL_TESTS();
 }
