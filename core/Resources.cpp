@@ -6,7 +6,18 @@ namespace planora {
 
 namespace {
 
-// A cache slot: Nil until the first successful load, then the picture for good.
+// One cache slot per picture: Nil until the first successful load, then the picture for the
+// rest of the run.
+struct Slots {
+    Picture eulebild, eulebildB, eulebildR, Steinkauz, SteinkauzB, SteinkauzR, eulebild32,
+        Steinkauz32, Diskette32, LogoPlanora, mathematikbrenvik100px;
+};
+
+Slots& slots() {
+    static Slots s;
+    return s;
+}
+
 Picture cached(Picture& slot, std::string_view fileName) {
     if (slot.isNil())
         slot = Picture::OpenFromApp(fileName);
@@ -15,24 +26,22 @@ Picture cached(Picture& slot, std::string_view fileName) {
 
 } // namespace
 
-#define PLANORA_RESOURCE(accessor, fileName)                                                       \
-    Picture accessor() {                                                                           \
-        static Picture slot;                                                                       \
-        return cached(slot, fileName);                                                             \
-    }
+// clang-format off
+Picture eulebild()               { return cached(slots().eulebild,               "eulebild.jpg"); }
+Picture eulebildB()              { return cached(slots().eulebildB,              "eulebildB.jpg"); }
+Picture eulebildR()              { return cached(slots().eulebildR,              "eulebildR.jpg"); }
+Picture Steinkauz()              { return cached(slots().Steinkauz,              "Steinkauz.jpg"); }
+Picture SteinkauzB()             { return cached(slots().SteinkauzB,             "SteinkauzB.jpg"); }
+Picture SteinkauzR()             { return cached(slots().SteinkauzR,             "SteinkauzR.jpg"); }
+Picture eulebild32()             { return cached(slots().eulebild32,             "eulebild32.jpg"); }
+Picture Steinkauz32()            { return cached(slots().Steinkauz32,            "Steinkauz32.jpg"); }
+Picture Diskette32()             { return cached(slots().Diskette32,             "Diskette32.jpg"); }
+Picture LogoPlanora()            { return cached(slots().LogoPlanora,            "LogoPlanora.jpg"); }
+Picture mathematikbrenvik100px() { return cached(slots().mathematikbrenvik100px, "mathematikbrenvik-100px.jpg"); }
+// clang-format on
 
-PLANORA_RESOURCE(eulebild, "eulebild.jpg")
-PLANORA_RESOURCE(eulebildB, "eulebildB.jpg")
-PLANORA_RESOURCE(eulebildR, "eulebildR.jpg")
-PLANORA_RESOURCE(Steinkauz, "Steinkauz.jpg")
-PLANORA_RESOURCE(SteinkauzB, "SteinkauzB.jpg")
-PLANORA_RESOURCE(SteinkauzR, "SteinkauzR.jpg")
-PLANORA_RESOURCE(eulebild32, "eulebild32.jpg")
-PLANORA_RESOURCE(Steinkauz32, "Steinkauz32.jpg")
-PLANORA_RESOURCE(Diskette32, "Diskette32.jpg")
-PLANORA_RESOURCE(LogoPlanora, "LogoPlanora.jpg")
-PLANORA_RESOURCE(mathematikbrenvik100px, "mathematikbrenvik-100px.jpg")
-
-#undef PLANORA_RESOURCE
+void forgetLoadedResources() {
+    slots() = {};
+}
 
 } // namespace planora

@@ -19,4 +19,8 @@ Picture Diskette32();             // small disk icon
 Picture LogoPlanora();            // the program's logo
 Picture mathematikbrenvik100px(); // banner of the info window
 
+// Empties every cache slot, as at the start of a run. For tests that start the program anew
+// in one process.
+void forgetLoadedResources();
+
 } // namespace planora

@@ -4,6 +4,7 @@
 // and ends the run afterwards.
 
 #include "core/App.h"
+#include "core/Resources.h"
 #include "core/Startup.h"
 #include "platform/Application.h"
 #include "platform/Testing.h"
@@ -17,6 +18,7 @@ class ProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
         planora::testing::resetRuntime();
+        forgetLoadedResources();
         EarlyStartup();
         RunFrameworkInitialization(&LateStartup);
         planora::testing::processEvents();
