@@ -92,8 +92,7 @@ TEST_F(OptionsWindowTest, LayoutHoldsTheTwentyTwoControlsOfTheFourFrames) {
     EXPECT_EQ(w.Height(), 210);
     EXPECT_EQ(w.controls().size(), 22u);
 
-    EXPECT_EQ(w.CBoverlay()->Caption(), "\xC3\x9C"
-                                        "berlagerung");
+    EXPECT_EQ(w.CBoverlay()->Caption(), std::string("\xC3\x9C") + "berlagerung"); // composed
     EXPECT_EQ(w.StaticText2()->Text(), "|");
     EXPECT_EQ(w.GroupBox4()->Caption(), "Bild");
     EXPECT_EQ(w.GroupBox1()->Caption(), "Transformieren");
