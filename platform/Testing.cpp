@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <cstdlib>
 
@@ -167,6 +168,31 @@ void focusNext(Window& window) {
         next = next->nextInFocusChain();
     if (next)
         next->setFocus(Qt::TabFocusReason);
+}
+
+std::vector<std::string> shownMenus(const Window& window) {
+    std::vector<std::string> lines;
+    const QMenuBar* bar = window.peer().menuBar;
+    if (bar == nullptr)
+        return lines;
+    for (const QAction* title : bar->actions()) {
+        if (!title->isVisible())
+            continue;
+        lines.push_back(toStdString(title->text()));
+        const QMenu* menu = title->menu();
+        if (menu == nullptr)
+            continue;
+        for (const QAction* entry : menu->actions()) {
+            if (!entry->isVisible())
+                continue;
+            QString line =
+                QStringLiteral("  ") + (entry->isSeparator() ? QStringLiteral("-") : entry->text());
+            if (!entry->shortcut().isEmpty())
+                line += u'\t' + entry->shortcut().toString(QKeySequence::PortableText);
+            lines.push_back(toStdString(line));
+        }
+    }
+    return lines;
 }
 
 } // namespace planora::testing

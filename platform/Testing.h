@@ -66,5 +66,9 @@ void typeText(Control& control, const std::string& text);
 void click(Control& control);
 // Moves the keyboard focus away from the control to the next one in the tab order.
 void focusNext(Window& window);
+// What the window's menu bar shows: a line per menu title as the toolkit holds it ("&File"),
+// each followed by its entries indented by two blanks, an entry's shortcut after a tab in the
+// toolkit's portable spelling ("Ctrl+O"), a separator as "-".
+std::vector<std::string> shownMenus(const Window& window);
 
 } // namespace planora::testing

@@ -34,9 +34,10 @@ void scheduleDeletion() {
 
 QKeySequence keySequence(std::string_view shortcut) {
     QString s = toQString(shortcut);
-    // "Cmd" is the platform's standard modifier; Qt's "Ctrl" is Cmd on macOS.
+    // "Cmd" is the platform's standard modifier; Qt's "Ctrl" is Cmd on macOS. The portable
+    // form reads "Ctrl" the same way whatever the user's language.
     s.replace(QLatin1String("Cmd"), QLatin1String("Ctrl"));
-    return QKeySequence(s);
+    return QKeySequence(s, QKeySequence::PortableText);
 }
 
 } // namespace
