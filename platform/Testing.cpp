@@ -135,6 +135,8 @@ void typeText(Control& control, const std::string& text) {
     QWidget* w = control.peer().widget;
     if (w == nullptr)
         return;
+    // Focus moves, and is lost, only within the active window.
+    QApplication::setActiveWindow(w->window());
     w->setFocus(Qt::OtherFocusReason);
     for (const QChar ch : toQString(text)) {
         QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
@@ -162,6 +164,7 @@ void click(Control& control) {
 
 void focusNext(Window& window) {
     QWidget* top = window.peer().top;
+    QApplication::setActiveWindow(top);
     QWidget* focused = top->focusWidget();
     QWidget* next = focused ? focused->nextInFocusChain() : top->nextInFocusChain();
     while (next && next != focused && next->focusPolicy() == Qt::NoFocus)
