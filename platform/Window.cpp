@@ -255,6 +255,19 @@ std::vector<Control*> Window::namedControls(std::string_view name, std::optional
 void Window::Show() {
     if (closing_)
         return;
+    if (!placed_) {
+        // A window without a position of its own opens a little below and to the right of the
+        // window opened before it, as desktop windows cascade.
+        placed_ = true;
+        const auto open = openWindows();
+        auto self = std::find(open.begin(), open.end(), this);
+        if (self != open.begin() && self != open.end()) {
+            const QRect before = (*std::prev(self))->peer_->top->geometry();
+            QRect g = peer_->top->geometry();
+            g.moveTopLeft(before.topLeft() + QPoint(40, 40));
+            peer_->top->setGeometry(g);
+        }
+    }
     peer_->top->show();
     peer_->top->raise();
     peer_->top->activateWindow();
@@ -312,12 +325,14 @@ static int clampToScreenRange(std::int64_t v) {
 }
 
 void Window::Left(std::int64_t left) {
+    placed_ = true;
     QRect g = peer_->top->geometry();
     g.moveLeft(clampToScreenRange(left));
     peer_->top->setGeometry(g);
 }
 
 void Window::Top(std::int64_t top) {
+    placed_ = true;
     QRect g = peer_->top->geometry();
     g.moveTop(clampToScreenRange(top));
     peer_->top->setGeometry(g);

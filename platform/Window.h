@@ -153,6 +153,7 @@ private:
     std::vector<std::pair<std::string, std::function<bool()>>> menuHandlers_;
     planora::MenuBar* menuBar_ = nullptr;
     bool closing_ = false;
+    bool placed_ = false; // shown once, or moved by code
 };
 
 } // namespace planora
