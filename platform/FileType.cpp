@@ -5,9 +5,11 @@
 namespace planora {
 
 namespace {
+// Never destroyed: a type held by a static of its own withdraws itself at exit, possibly after
+// the end of anything created later than it.
 std::vector<const FileType*>& registeredTypes() {
-    static std::vector<const FileType*> types;
-    return types;
+    static auto* types = new std::vector<const FileType*>;
+    return *types;
 }
 } // namespace
 

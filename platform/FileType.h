@@ -11,6 +11,13 @@ namespace planora {
 // type's registration; converting it to text registers it (once) and yields its name.
 class FileType {
 public:
+    FileType() = default;
+    // A type is registered by its address, so it is neither copied nor moved.
+    FileType(const FileType&) = delete;
+    FileType& operator=(const FileType&) = delete;
+    // A type that goes away withdraws its registration.
+    ~FileType() { withdraw(); }
+
     std::string Name() const { return name_; }
     void Name(std::string_view v) {
         withdraw();

@@ -1,46 +1,69 @@
 #include "platform/FolderItem.h"
 
 #include "platform/Dialogs.h"
+#include "platform/PictureReader.h"
 #include "platform/qt/QtSupport.h"
 
+#include <QBuffer>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
 
 namespace planora {
 
+namespace {
+
+// The writer's format for a file name's extension, or nothing for an extension we do not
+// write.
+QByteArray formatForSuffix(const QString& suffix) {
+    const QString s = suffix.toLower();
+    if (s == QLatin1String("png"))
+        return "png";
+    if (s == QLatin1String("bmp"))
+        return "bmp";
+    if (s == QLatin1String("jpg") || s == QLatin1String("jpeg"))
+        return "jpeg";
+    if (s == QLatin1String("tif") || s == QLatin1String("tiff"))
+        return "tiff";
+    return {};
+}
+
+} // namespace
+
 Picture FolderItem::OpenAsPicture() const {
-    const QString path = toQString(path_);
-    if (!QFileInfo(path).isFile())
-        return {};
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    return pictureFromImage(reader.read());
+    return readPictureFile(path_, std::nullopt);
+}
+
+Picture FolderItem::OpenAsPicture(std::int64_t boxWidth, std::int64_t boxHeight) const {
+    return readPictureFile(path_, PixelSize{boxWidth, boxHeight});
 }
 
 bool FolderItem::SaveAsPicture(const Picture& picture, int) const {
+    const QImage& image = imageOf(picture);
     QString path = toQString(path_);
-    QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
-    if (format == "jpeg")
-        format = "jpg";
-    else if (format == "tiff")
-        format = "tif";
-    if (format != "png" && format != "bmp" && format != "jpg" && format != "tif") {
+    QByteArray format = formatForSuffix(QFileInfo(path).suffix());
+    if (format.isEmpty()) {
         path += QStringLiteral(".png");
         format = "png";
     }
+    // The writer is always told the format: without one it guesses from the name and, for a
+    // name it does not know, writes nothing. It encodes into memory, so that a failing disk
+    // shows as a failed write of ours and not in the middle of an encoder; and only commit()
+    // tells whether the bytes reached the disk.
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    bool ok = QImageWriter(&buffer, format).write(image);
     QSaveFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly);
+    file.setDirectWriteFallback(false);
+    ok = ok && file.open(QIODevice::WriteOnly) && file.write(encoded) == encoded.size();
     if (ok) {
-        QImageWriter writer(&file, format);
-        ok = writer.write(imageOf(picture));
-    }
-    ok = ok && file.commit();
-    if (!ok) {
+        ok = file.commit();
+    } else {
         file.cancelWriting();
-        MsgBox("Das Bild konnte nicht gespeichert werden.");
     }
+    if (!ok)
+        MsgBox("Das Bild konnte nicht gespeichert werden:\n" + toStdString(path));
     return ok;
 }
 

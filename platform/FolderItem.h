@@ -2,6 +2,7 @@
 
 #include "platform/Picture.h"
 
+#include <cstdint>
 #include <string>
 
 namespace planora {
@@ -12,12 +13,24 @@ public:
     explicit FolderItem(std::string path) : path_(std::move(path)) {}
     const std::string& NativePath() const { return path_; }
 
-    // Returns the file's picture, or Nil when the file cannot be read as a picture.
+    // Returns the file's picture, or Nil when the file cannot be read as a picture. Only a
+    // regular file is read, and only as what its first bytes say it is: BMP, JPEG or TIFF,
+    // whatever its name. Nil also for a file cut short, and for one that claims more pixels
+    // than it can hold or than we can afford to decode. Pixels that a file leaves unset take
+    // one fixed colour; transparent parts lie on white. The picture is turned as the file
+    // asks (a camera's orientation); a very large one comes back at a reduced scale.
     Picture OpenAsPicture() const;
-    // Writes the picture into the file. Format 0 follows the extension of the file name (png,
-    // bmp, jpg/jpeg, tif/tiff); a name without one of these gets ".png" and is saved as PNG.
-    // Returns false when writing failed; the user has then been told, and an existing file
-    // is left as it was.
+    // The same for a picture that is about to be shrunk by one factor until it fits a box of
+    // boxWidth x boxHeight pixels and centred, its offsets truncated toward zero. A picture
+    // more than four times the box comes back decoded at a reduced scale, two to four times
+    // the box, at a size whose fit covers exactly the pixels that the full size's fit covers.
+    Picture OpenAsPicture(std::int64_t boxWidth, std::int64_t boxHeight) const;
+
+    // Writes the picture into the file, in one step: the file is replaced only once the whole
+    // picture is written, so a failed save leaves an existing file as it was. Format 0
+    // follows the extension of the file name in any letter case (png, bmp, jpg or jpeg, tif
+    // or tiff); a name without one of these gets ".png" and is saved as PNG. Returns false
+    // when writing failed; the user has then been told in a message box.
     bool SaveAsPicture(const Picture& picture, int format = 0) const;
 
 private:
