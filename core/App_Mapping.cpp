@@ -1,16 +1,63 @@
 #include "core/App.h"
+#include "core/Mapping.h"
+#include "platform/Text.h"
+#include "ui/main.h"
+
+#include <limits>
 
 namespace planora {
 
-// Placeholders until the mapping is built.
+namespace {
+
+// The start that both mappings share: zbild white (in overlay mode a copy of qbild), and only
+// then the matrix, read anew from the main window's four fields. A missing field throws here,
+// after the fill.
+Matrix2 startMapping(App& app) {
+    Graphics& g = app.zbild.graphics();
+    g.ForeColor(RGB(255, 255, 255, 0));
+    g.FillRect(0, 0, 300, 300);
+    if (app.overlay)
+        app.zbild.graphics().DrawPicture(app.qbild, 0, 0);
+    main& w = main::instance();
+    Matrix2 a;
+    a.a11 = Val(w.TEMat(1)->Text());
+    a.a12 = Val(w.TEMat(2)->Text());
+    a.a21 = Val(w.TEMat(3)->Text());
+    a.a22 = Val(w.TEMat(4)->Text());
+    return a;
+}
+
+// Truncation toward zero into 0 .. 2^64 - 1; NaN and negative values below -1 give 0, values
+// beyond the range its top, so that no conversion is undefined.
+std::uint64_t truncToUInt64(double v) {
+    constexpr double limit = 18446744073709551616.0; // 2^64
+    if (!(v > -1.0))
+        return 0;
+    if (v >= limit)
+        return std::numeric_limits<std::uint64_t>::max();
+    return std::uint64_t(v);
+}
+
+} // namespace
+
 void App::berechnenDIREKT() {
+    const Matrix2 a = startMapping(*this);
+    mapForward(overlay ? obild : qbild, zbild, a, ox, oy);
     berechnet = true;
 }
+
 void App::berechnen() {
+    const Matrix2 a = startMapping(*this);
+    const Matrix2 b = inverseByReciprocal(a);
+    if (overlay)
+        mapBackwardOverlay(qbild, obild, zbild, b, ox, oy);
+    else
+        mapBackward(qbild, zbild, b, ox, oy);
     berechnet = true;
 }
-double App::farbadd(double, double) {
-    return 0;
+
+double App::farbadd(double a, double b) {
+    return double(truncToUInt64(a) & truncToUInt64(b));
 }
 
 } // namespace planora
