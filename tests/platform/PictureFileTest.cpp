@@ -190,7 +190,8 @@ bool bluish(Color c) {
 // Stored with its left half red and its right half blue; the orientation says how to turn it.
 struct Orientation {
     const char* name;
-    int exif;
+    bool tiff; // else a JPEG with the orientation in its EXIF data
+    int orientation;
     std::int64_t width, height; // as stored
     std::int64_t drawnWidth, drawnHeight;
     bool redFirst; // red at the top or left of the drawn picture
@@ -203,11 +204,21 @@ class CameraOrientation : public PictureFileRead,
 
 TEST_P(CameraOrientation, TheSizeAndContentAreThoseOfThePictureAsDrawn) {
     const Orientation& o = GetParam();
-    Picture stored = solidPicture(o.width, o.height, kBlue);
-    stored.graphics().ForeColor(kRed);
-    stored.graphics().FillRect(0, 0, double(o.width / 2), double(o.height));
-    const std::string plain = putPicture("plain.jpg", stored);
-    const std::string path = put("turned.jpg", withExifOrientation(readBytes(plain), o.exif));
+    std::string path;
+    if (o.tiff) {
+        path = put("turned.tif", tiffBytes(
+                                     o.width, o.height, false,
+                                     [&](std::int64_t x, std::int64_t) {
+                                         return x < o.width / 2 ? 0xFF0000u : 0x0000FFu;
+                                     },
+                                     o.orientation));
+    } else {
+        Picture stored = solidPicture(o.width, o.height, kBlue);
+        stored.graphics().ForeColor(kRed);
+        stored.graphics().FillRect(0, 0, double(o.width / 2), double(o.height));
+        const std::string plain = putPicture("plain.jpg", stored);
+        path = put("turned.jpg", withExifOrientation(readBytes(plain), o.orientation));
+    }
     for (const bool boxed : {false, true}) {
         SCOPED_TRACE(boxed ? "fitted" : "whole");
         const Picture p =
@@ -228,11 +239,14 @@ TEST_P(CameraOrientation, TheSizeAndContentAreThoseOfThePictureAsDrawn) {
 
 INSTANTIATE_TEST_SUITE_P(
     Turns, CameraOrientation,
-    ::testing::Values(Orientation{"upright", 1, 600, 200, 600, 200, true, false},
-                      Orientation{"upsideDown", 3, 600, 200, 600, 200, false, false},
-                      Orientation{"quarterRight", 6, 600, 200, 200, 600, true, true},
-                      Orientation{"quarterLeft", 8, 600, 200, 200, 600, false, true},
-                      Orientation{"largeQuarterRight", 6, 2400, 800, 800, 2400, true, true}),
+    ::testing::Values(Orientation{"upright", false, 1, 600, 200, 600, 200, true, false},
+                      Orientation{"upsideDown", false, 3, 600, 200, 600, 200, false, false},
+                      Orientation{"quarterRight", false, 6, 600, 200, 200, 600, true, true},
+                      Orientation{"quarterLeft", false, 8, 600, 200, 200, 600, false, true},
+                      Orientation{"largeQuarterRight", false, 6, 2400, 800, 800, 2400, true, true},
+                      Orientation{"tiffQuarterRight", true, 6, 600, 200, 200, 600, true, true},
+                      Orientation{"largeTiffQuarterLeft", true, 8, 2400, 800, 800, 2400, false,
+                                  true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PictureFileRead, TransparentPartsLieOnWhite) {

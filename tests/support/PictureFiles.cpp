@@ -132,13 +132,14 @@ std::string withExifOrientation(const std::string& jpeg, int orientation) {
 }
 
 std::string tiffBytes(std::int64_t width, std::int64_t height, bool alpha,
-                      const std::function<std::uint32_t(std::int64_t, std::int64_t)>& argb) {
+                      const std::function<std::uint32_t(std::int64_t, std::int64_t)>& argb,
+                      int orientation) {
     const std::uint32_t samples = alpha ? 4 : 3;
     struct Entry {
         std::uint16_t tag, type;
         std::uint32_t count, value;
     };
-    const std::uint32_t entries = alpha ? 11 : 10;
+    const std::uint32_t entries = 10 + (alpha ? 1 : 0) + (orientation != 1 ? 1 : 0);
     const std::uint32_t bitsAt = 8 + 2 + entries * 12 + 4;
     const std::uint32_t dataAt = bitsAt + 2 * samples;
     const std::uint32_t dataSize = std::uint32_t(width * height) * samples;
@@ -154,6 +155,8 @@ std::string tiffBytes(std::int64_t width, std::int64_t height, bool alpha,
         {279, 4, 1, dataSize},
         {284, 3, 1, 1},
     };
+    if (orientation != 1)
+        dir.insert(dir.begin() + 6, {274, 3, 1, std::uint32_t(orientation)});
     if (alpha)
         dir.push_back({338, 3, 1, 2});
     std::string s = std::string("II*\0", 4);

@@ -25,11 +25,12 @@ std::string blackJpeg(std::int64_t width, std::int64_t height);
 // The JPEG with an EXIF orientation (1 to 8) placed right after its start marker.
 std::string withExifOrientation(const std::string& jpeg, int orientation);
 
-// An uncompressed TIFF with its directory first, each pixel given by pixel(x, y), with an
+// An uncompressed TIFF with its directory first, each pixel given by argb(x, y), with an
 // alpha channel when alpha is true (0 transparent .. 255 opaque in bits 24-31 of the value
-// returned, which is not a Color).
+// returned, which is not a Color), and an orientation tag (1 to 8) unless it is 1.
 std::string tiffBytes(std::int64_t width, std::int64_t height, bool alpha,
-                      const std::function<std::uint32_t(std::int64_t, std::int64_t)>& argb);
+                      const std::function<std::uint32_t(std::int64_t, std::int64_t)>& argb,
+                      int orientation = 1);
 
 // An 8-bit run-length coded BMP with the given palette (four bytes an entry: blue, green, red,
 // 0) and coded data, taken as it is.

@@ -1,0 +1,17 @@
+#pragma once
+
+// Yardsticks for benchmarks of picture files: the toolkit's own reader and writer, without any
+// of FolderItem's checks. Never for files a user picks.
+
+#include "platform/Picture.h"
+
+#include <string>
+
+namespace planora::benchmarking {
+
+// Decodes the whole file at its full size, the format told by its content. Nil on failure.
+Picture decodeWhole(const std::string& path);
+// Writes the picture as a JPEG of the given quality (0 to 100). Returns false on failure.
+bool writeJpeg(const Picture& picture, const std::string& path, int quality);
+
+} // namespace planora::benchmarking
