@@ -129,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
                           "w6000h4000TurnedAQuarter", 6000, 4000, true, 8, {50, 0, 200, 300}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// What a picture of that size covers when drawn whole by the specified fit.
+// What a picture of that size covers when drawn whole, shrunk to fit and centred.
 std::vector<bool> fullSizeInk(std::int64_t width, std::int64_t height) {
     const Picture whole = solidPicture(width, height, kBlack);
     const Picture shown = solidPicture(300, 300, kWhite);
