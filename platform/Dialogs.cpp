@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QStringList>
 #include <algorithm>
 
@@ -56,6 +57,24 @@ QWidget* dialogParent() {
     return QApplication::activeWindow();
 }
 
+// Gives the keyboard back to the window that was in front when a modal dialog opened. Without
+// a window manager nobody else does, and the Return key would reach no window afterwards.
+class ReturnFocus {
+public:
+    ReturnFocus() : window_(QApplication::activeWindow()) {}
+    ReturnFocus(const ReturnFocus&) = delete;
+    ReturnFocus& operator=(const ReturnFocus&) = delete;
+    ~ReturnFocus() {
+        if (window_ && window_->isVisible()) {
+            window_->raise();
+            window_->activateWindow();
+        }
+    }
+
+private:
+    QPointer<QWidget> window_;
+};
+
 } // namespace
 
 std::optional<FolderItem> GetOpenFolderItem(std::string_view filter) {
@@ -66,6 +85,7 @@ std::optional<FolderItem> GetOpenFolderItem(std::string_view filter) {
         dialogs.lastOpenFilter = toStdString(qtFilter);
         path = scripted(dialogs.openAnswers);
     } else {
+        const ReturnFocus returnFocus;
         QFileDialog dialog(dialogParent());
         setUpOpenDialog(dialog, qtFilter);
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
@@ -85,6 +105,7 @@ std::optional<FolderItem> GetSaveFolderItem(std::string_view filter, std::string
         dialogs.lastSaveName = std::string(defaultName);
         path = scripted(dialogs.saveAnswers);
     } else {
+        const ReturnFocus returnFocus;
         const QString chosen =
             QFileDialog::getSaveFileName(dialogParent(), QString(), toQString(defaultName),
                                          qtFilter, nullptr, QFileDialog::DontUseNativeDialog);
@@ -102,6 +123,7 @@ void MsgBox(std::string_view text) {
         dialogs.messages.emplace_back(text);
         return;
     }
+    const ReturnFocus returnFocus;
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Planora"), toQString(text),
                     QMessageBox::Ok, dialogParent());
     box.exec();

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <limits>
+#include <ostream>
 #include <string>
 
 namespace planora {
@@ -17,6 +18,10 @@ struct ValCase {
     std::string text;
     double expected;
 };
+
+void PrintTo(const ValCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ValTest : public ::testing::TestWithParam<ValCase> {};
 
