@@ -15,6 +15,7 @@
 #include <cstring>
 #include <numbers>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace planora {
@@ -140,27 +141,39 @@ void BM_ForwardPixelByPixel(benchmark::State& state) {
     labelOf(state, shape);
 }
 
-// The mapping kernels alone, without the white fill.
+// The mapping kernels alone, without the white fill, with vector registers of at most the
+// given width (128 bits: what every x86-64 processor has).
+void labelOf(benchmark::State& state, Shape shape, int bits) {
+    static const char* const names[] = {"identity", "rotation 30 degrees", "scale 2"};
+    state.SetLabel(std::string(names[shape]) + ", up to " + std::to_string(bits) + "-bit vectors");
+}
+
 void BM_BackwardKernel(benchmark::State& state) {
     const Shape shape = Shape(state.range(0));
+    const int bits = int(state.range(1));
     App& app = App::instance();
     const Matrix2 b = inverseByReciprocal(matrixOf(shape));
+    limitVectorWidth(bits);
     for (auto _ : state) {
         mapBackward(app.qbild, app.zbild, b, app.ox, app.oy);
         benchmark::ClobberMemory();
     }
-    labelOf(state, shape);
+    limitVectorWidth(512);
+    labelOf(state, shape, bits);
 }
 
 void BM_ForwardKernel(benchmark::State& state) {
     const Shape shape = Shape(state.range(0));
+    const int bits = int(state.range(1));
     App& app = App::instance();
     const Matrix2 a = matrixOf(shape);
+    limitVectorWidth(bits);
     for (auto _ : state) {
         mapForward(app.qbild, app.zbild, a, app.ox, app.oy);
         benchmark::ClobberMemory();
     }
-    labelOf(state, shape);
+    limitVectorWidth(512);
+    labelOf(state, shape, bits);
 }
 
 void BM_WhiteFill(benchmark::State& state) {
@@ -176,8 +189,8 @@ void BM_WhiteFill(benchmark::State& state) {
 BENCHMARK(BM_Memcpy);
 BENCHMARK(BM_Backward)->DenseRange(Identity, Scale2);
 BENCHMARK(BM_Forward)->DenseRange(Identity, Scale2);
-BENCHMARK(BM_BackwardKernel)->DenseRange(Identity, Scale2);
-BENCHMARK(BM_ForwardKernel)->DenseRange(Identity, Scale2);
+BENCHMARK(BM_BackwardKernel)->ArgsProduct({{Identity, Rotation30, Scale2}, {512, 256, 128}});
+BENCHMARK(BM_ForwardKernel)->ArgsProduct({{Identity, Rotation30, Scale2}, {512, 256, 128}});
 BENCHMARK(BM_WhiteFill);
 BENCHMARK(BM_BackwardPixelByPixel)->DenseRange(Identity, Scale2);
 BENCHMARK(BM_ForwardPixelByPixel)->DenseRange(Identity, Scale2);

@@ -81,104 +81,9 @@ struct RowTerms {
     double tu, tv, ou, ov;
 };
 
-// The columns padded to whole steps of the widest index loop.
+// The columns padded to whole steps of the widest vector loop.
 constexpr int kStep = 8;
 constexpr int kPadded = (kSize + kStep - 1) / kStep * kStep;
-
-// The index loops: index[x] := trunc(u) + stride * trunc(v) for x in [from, to), both multiples
-// of kStep within kPadded. Where the coordinates lie strictly between -1 and 300 they truncate
-// into 0 .. 299, and the pair packed into 16-bit halves gives the index by one multiply-add
-// with (1, stride); stride < 32768. Elsewhere the conversion gives the processor's stand-in
-// value and the index is meaningless but harmless: callers read only inside columns. The
-// variants differ only in how many lanes one instruction takes; the additions and conversions
-// are the same IEEE operations on every lane.
-using IndexLoop = void (*)(const double* pu, const double* qv, RowTerms t, int from, int to,
-                           int stride, std::int32_t* index);
-
-#if defined(__x86_64__) && defined(__GNUC__)
-
-// Every x86-64 processor has SSE2: two doubles a register.
-void indicesSse2(const double* pu, const double* qv, RowTerms t, int from, int to, int stride,
-                 std::int32_t* index) {
-    const __m128d tu = _mm_set1_pd(t.tu), tv = _mm_set1_pd(t.tv);
-    const __m128d ou = _mm_set1_pd(t.ou), ov = _mm_set1_pd(t.ov);
-    const __m128i weights = _mm_set1_epi32(stride << 16 | 1);
-    for (int x = from; x < to; x += 4) {
-        const __m128i u01 = _mm_cvttpd_epi32(_mm_add_pd(_mm_add_pd(_mm_load_pd(pu + x), tu), ou));
-        const __m128i u23 =
-            _mm_cvttpd_epi32(_mm_add_pd(_mm_add_pd(_mm_load_pd(pu + x + 2), tu), ou));
-        const __m128i v01 = _mm_cvttpd_epi32(_mm_add_pd(_mm_add_pd(_mm_load_pd(qv + x), tv), ov));
-        const __m128i v23 =
-            _mm_cvttpd_epi32(_mm_add_pd(_mm_add_pd(_mm_load_pd(qv + x + 2), tv), ov));
-        const __m128i u = _mm_unpacklo_epi64(u01, u23), v = _mm_unpacklo_epi64(v01, v23);
-        const __m128i sums = _mm_madd_epi16(_mm_or_si128(u, _mm_slli_epi32(v, 16)), weights);
-        _mm_store_si128(reinterpret_cast<__m128i*>(index + x), sums);
-    }
-}
-
-__attribute__((target("avx2"))) void indicesAvx2(const double* pu, const double* qv, RowTerms t,
-                                                 int from, int to, int stride,
-                                                 std::int32_t* index) {
-    const __m256d tu = _mm256_set1_pd(t.tu), tv = _mm256_set1_pd(t.tv);
-    const __m256d ou = _mm256_set1_pd(t.ou), ov = _mm256_set1_pd(t.ov);
-    const __m256i weights = _mm256_set1_epi32(stride << 16 | 1);
-    for (int x = from; x < to; x += 8) {
-        const __m128i u0 =
-            _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_add_pd(_mm256_load_pd(pu + x), tu), ou));
-        const __m128i u1 =
-            _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_add_pd(_mm256_load_pd(pu + x + 4), tu), ou));
-        const __m128i v0 =
-            _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_add_pd(_mm256_load_pd(qv + x), tv), ov));
-        const __m128i v1 =
-            _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_add_pd(_mm256_load_pd(qv + x + 4), tv), ov));
-        const __m256i u = _mm256_inserti128_si256(_mm256_castsi128_si256(u0), u1, 1);
-        const __m256i v = _mm256_inserti128_si256(_mm256_castsi128_si256(v0), v1, 1);
-        const __m256i sums =
-            _mm256_madd_epi16(_mm256_or_si256(u, _mm256_slli_epi32(v, 16)), weights);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(index + x), sums);
-    }
-}
-
-__attribute__((target("avx512f"))) void indicesAvx512(const double* pu, const double* qv,
-                                                      RowTerms t, int from, int to, int stride,
-                                                      std::int32_t* index) {
-    const __m512d tu = _mm512_set1_pd(t.tu), tv = _mm512_set1_pd(t.tv);
-    const __m512d ou = _mm512_set1_pd(t.ou), ov = _mm512_set1_pd(t.ov);
-    const __m256i weights = _mm256_set1_epi32(stride << 16 | 1);
-    for (int x = from; x < to; x += 8) {
-        // The masked form of the conversion, with all eight lanes, is the plain one.
-        const __m256i u = _mm512_maskz_cvttpd_epi32(
-            0xFF, _mm512_add_pd(_mm512_add_pd(_mm512_load_pd(pu + x), tu), ou));
-        const __m256i v = _mm512_maskz_cvttpd_epi32(
-            0xFF, _mm512_add_pd(_mm512_add_pd(_mm512_load_pd(qv + x), tv), ov));
-        const __m256i sums =
-            _mm256_madd_epi16(_mm256_or_si256(u, _mm256_slli_epi32(v, 16)), weights);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(index + x), sums);
-    }
-}
-
-IndexLoop widestIndexLoop(int maxBits) {
-    __builtin_cpu_init();
-    if (maxBits >= 512 && __builtin_cpu_supports("avx512f"))
-        return indicesAvx512;
-    if (maxBits >= 256 && __builtin_cpu_supports("avx2"))
-        return indicesAvx2;
-    return indicesSse2;
-}
-
-#else
-
-// Elsewhere the coordinates are formed one pixel at a time.
-IndexLoop widestIndexLoop(int) {
-    return nullptr;
-}
-
-#endif
-
-IndexLoop& indexLoop() {
-    static IndexLoop loop = widestIndexLoop(512);
-    return loop;
-}
 
 // The two coordinates of the pixels of one row of the loop.
 //
@@ -228,27 +133,200 @@ public:
         return {std::max(cu.first, cv.first), std::min(cu.last, cv.last)};
     }
 
-    // index[x] := trunc(u) + stride * trunc(v) for the columns c, all of which must be inside.
-    // index has room for kPadded entries.
-    void indices(Columns c, int stride, std::int32_t* index) const {
-        if (const IndexLoop loop = indexLoop()) {
-            loop(pu_.data(), qv_.data(), terms_, c.first / kStep * kStep,
-                 (c.last + kStep - 1) / kStep * kStep, stride, index);
-            return;
-        }
-        for (int x = c.first; x < c.last; ++x)
-            index[x] = std::int32_t(u(x)) + stride * std::int32_t(v(x));
-    }
+    const double* pu() const { return pu_.data(); }
+    const double* qv() const { return qv_.data(); }
+    const RowTerms& terms() const { return terms_; }
 
 private:
     Matrix2 m_;
     Wide originRow_;
     RowTerms terms_{};
-    // m11*dx and -(m21*dx) for each column; the padding columns are never inside.
+    // m11*dx and -(m21*dx) for each column, padded to whole vector steps with columns that
+    // are never inside.
     alignas(64) std::array<double, kPadded> pu_{};
     alignas(64) std::array<double, kPadded> qv_{};
     Columns hintU_{0, kSize}, hintV_{0, kSize};
 };
+
+// The index loops: index[x] := trunc(u) + stride * trunc(v) for x in [from, to), both multiples
+// of kStep within kPadded. Where the coordinates lie strictly between -1 and 300 they truncate
+// into 0 .. 299, and the pair packed into 16-bit halves gives the index by one multiply-add
+// with (1, stride); stride < 32768. Elsewhere the conversion gives the processor's stand-in
+// value and the index is meaningless but harmless: callers read only inside columns. The
+// variants differ only in how many lanes one instruction takes; the additions and conversions
+// are the same IEEE operations on every lane.
+//
+// Each variant also has its loop over a run of columns, which alternates index loops and the
+// caller's pixel loop in parts, so that the processor overlaps the arithmetic of one part with
+// the memory traffic of the part before.
+constexpr int kPart = 64;
+
+enum class Lanes { One, Sse2, Avx2, Avx512 };
+
+inline void indicesOne(const RowCoordinates& rc, Columns c, int stride, std::int32_t* index) {
+    for (int x = c.first; x < c.last; ++x)
+        index[x] = std::int32_t(rc.u(x)) + stride * std::int32_t(rc.v(x));
+}
+
+template <class Write>
+void partsOne(const RowCoordinates& rc, int y, Columns run, int stride, std::int32_t* index,
+              Write& write) {
+    indicesOne(rc, run, stride, index);
+    write(y, run, index);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+
+// Every x86-64 processor has SSE2: two doubles a register.
+inline void indicesSse2(const RowCoordinates& rc, int from, int to, int stride,
+                        std::int32_t* index) {
+    const double *pu = rc.pu(), *qv = rc.qv();
+    const __m128d tu = _mm_set1_pd(rc.terms().tu), tv = _mm_set1_pd(rc.terms().tv);
+    const __m128d ou = _mm_set1_pd(rc.terms().ou), ov = _mm_set1_pd(rc.terms().ov);
+    const __m128i weights = _mm_set1_epi32(stride << 16 | 1);
+    for (int x = from; x < to; x += 4) {
+        const __m128i u01 = _mm_cvttpd_epi32(_mm_add_pd(_mm_add_pd(_mm_load_pd(pu + x), tu), ou));
+        const __m128i u23 =
+            _mm_cvttpd_epi32(_mm_add_pd(_mm_add_pd(_mm_load_pd(pu + x + 2), tu), ou));
+        const __m128i v01 = _mm_cvttpd_epi32(_mm_add_pd(_mm_add_pd(_mm_load_pd(qv + x), tv), ov));
+        const __m128i v23 =
+            _mm_cvttpd_epi32(_mm_add_pd(_mm_add_pd(_mm_load_pd(qv + x + 2), tv), ov));
+        const __m128i u = _mm_unpacklo_epi64(u01, u23), v = _mm_unpacklo_epi64(v01, v23);
+        const __m128i sums = _mm_madd_epi16(_mm_or_si128(u, _mm_slli_epi32(v, 16)), weights);
+        _mm_store_si128(reinterpret_cast<__m128i*>(index + x), sums);
+    }
+}
+
+__attribute__((target("avx2"))) inline void indicesAvx2(const RowCoordinates& rc, int from, int to,
+                                                        int stride, std::int32_t* index) {
+    const double *pu = rc.pu(), *qv = rc.qv();
+    const __m256d tu = _mm256_set1_pd(rc.terms().tu), tv = _mm256_set1_pd(rc.terms().tv);
+    const __m256d ou = _mm256_set1_pd(rc.terms().ou), ov = _mm256_set1_pd(rc.terms().ov);
+    const __m256i weights = _mm256_set1_epi32(stride << 16 | 1);
+    for (int x = from; x < to; x += 8) {
+        const __m128i u0 =
+            _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_add_pd(_mm256_load_pd(pu + x), tu), ou));
+        const __m128i u1 =
+            _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_add_pd(_mm256_load_pd(pu + x + 4), tu), ou));
+        const __m128i v0 =
+            _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_add_pd(_mm256_load_pd(qv + x), tv), ov));
+        const __m128i v1 =
+            _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_add_pd(_mm256_load_pd(qv + x + 4), tv), ov));
+        const __m256i u = _mm256_inserti128_si256(_mm256_castsi128_si256(u0), u1, 1);
+        const __m256i v = _mm256_inserti128_si256(_mm256_castsi128_si256(v0), v1, 1);
+        const __m256i sums =
+            _mm256_madd_epi16(_mm256_or_si256(u, _mm256_slli_epi32(v, 16)), weights);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(index + x), sums);
+    }
+}
+
+__attribute__((target("avx512f"))) inline void
+indicesAvx512(const RowCoordinates& rc, int from, int to, int stride, std::int32_t* index) {
+    const double *pu = rc.pu(), *qv = rc.qv();
+    const __m512d tu = _mm512_set1_pd(rc.terms().tu), tv = _mm512_set1_pd(rc.terms().tv);
+    const __m512d ou = _mm512_set1_pd(rc.terms().ou), ov = _mm512_set1_pd(rc.terms().ov);
+    const __m256i weights = _mm256_set1_epi32(stride << 16 | 1);
+    for (int x = from; x < to; x += 8) {
+        // The masked form of the conversion, with all eight lanes, is the plain one.
+        const __m256i u = _mm512_maskz_cvttpd_epi32(
+            0xFF, _mm512_add_pd(_mm512_add_pd(_mm512_load_pd(pu + x), tu), ou));
+        const __m256i v = _mm512_maskz_cvttpd_epi32(
+            0xFF, _mm512_add_pd(_mm512_add_pd(_mm512_load_pd(qv + x), tv), ov));
+        const __m256i sums =
+            _mm256_madd_epi16(_mm256_or_si256(u, _mm256_slli_epi32(v, 16)), weights);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(index + x), sums);
+    }
+}
+
+int alignedDown(int x) {
+    return x / kStep * kStep;
+}
+int alignedUp(int x) {
+    return (x + kStep - 1) / kStep * kStep;
+}
+
+template <class Write>
+void partsSse2(const RowCoordinates& rc, int y, Columns run, int stride, std::int32_t* index,
+               Write& write) {
+    for (int from = run.first; from < run.last; from += kPart) {
+        const Columns part{from, std::min(from + kPart, run.last)};
+        indicesSse2(rc, alignedDown(part.first), alignedUp(part.last), stride, index);
+        write(y, part, index);
+    }
+}
+
+template <class Write>
+__attribute__((target("avx2"))) void partsAvx2(const RowCoordinates& rc, int y, Columns run,
+                                               int stride, std::int32_t* index, Write& write) {
+    for (int from = run.first; from < run.last; from += kPart) {
+        const Columns part{from, std::min(from + kPart, run.last)};
+        indicesAvx2(rc, alignedDown(part.first), alignedUp(part.last), stride, index);
+        write(y, part, index);
+    }
+}
+
+template <class Write>
+__attribute__((target("avx512f"))) void partsAvx512(const RowCoordinates& rc, int y, Columns run,
+                                                    int stride, std::int32_t* index, Write& write) {
+    for (int from = run.first; from < run.last; from += kPart) {
+        const Columns part{from, std::min(from + kPart, run.last)};
+        indicesAvx512(rc, alignedDown(part.first), alignedUp(part.last), stride, index);
+        write(y, part, index);
+    }
+}
+
+Lanes widestLanes(int maxBits) {
+    __builtin_cpu_init();
+    if (maxBits >= 512 && __builtin_cpu_supports("avx512f"))
+        return Lanes::Avx512;
+    if (maxBits >= 256 && __builtin_cpu_supports("avx2"))
+        return Lanes::Avx2;
+    return Lanes::Sse2;
+}
+
+#else
+
+// Elsewhere the coordinates are formed one pixel at a time.
+Lanes widestLanes(int) {
+    return Lanes::One;
+}
+
+#endif
+
+Lanes& lanesInUse() {
+    static Lanes lanes = widestLanes(512);
+    return lanes;
+}
+
+// Runs write(y, columns, index) for the inside columns of each row y of the loop, with
+// index[x] the partner's offset in a block of the given stride.
+template <class Write>
+void eachRow(const Matrix2& m, std::int64_t ox, std::int64_t oy, int stride, Write write) {
+    RowCoordinates coords(m, ox, oy);
+    alignas(64) std::array<std::int32_t, kPadded> index;
+    const Lanes lanes = lanesInUse();
+    for (int y = 0; y < kSize; ++y) {
+        coords.setRow(y);
+        const Columns c = coords.inside();
+        if (c.empty())
+            continue;
+        switch (lanes) {
+#if defined(__x86_64__) && defined(__GNUC__)
+        case Lanes::Avx512:
+            partsAvx512(coords, y, c, stride, index.data(), write);
+            break;
+        case Lanes::Avx2:
+            partsAvx2(coords, y, c, stride, index.data(), write);
+            break;
+        case Lanes::Sse2:
+            partsSse2(coords, y, c, stride, index.data(), write);
+            break;
+#endif
+        default:
+            partsOne(coords, y, c, stride, index.data(), write);
+        }
+    }
+}
 
 // The pixels of a picture as one block: its first row and the distance between rows, in
 // words. A picture keeps its rows evenly spaced in one buffer; a block whose rows do not meet
@@ -293,33 +371,10 @@ constexpr std::uint32_t channelAnd(std::uint32_t word1, std::uint32_t word2) {
     return opaqueWord(RGB(Red(c2) & Red(c1), Green(c2) & Green(c1), Blue(c2) & Blue(c1), 0));
 }
 
-constexpr int kPart = 64;
-
-// Runs write(y, columns, index) for the inside columns of each row y of the loop, with
-// index[x] the partner's offset in a block of the given stride.
-template <class Write>
-void eachRow(const Matrix2& m, std::int64_t ox, std::int64_t oy, int stride, Write write) {
-    RowCoordinates coords(m, ox, oy);
-    alignas(64) std::array<std::int32_t, kPadded> index;
-    for (int y = 0; y < kSize; ++y) {
-        coords.setRow(y);
-        const Columns c = coords.inside();
-        if (c.empty())
-            continue;
-        // In parts, so that the processor overlaps the arithmetic of one part with the memory
-        // traffic of the one before.
-        for (int from = c.first; from < c.last; from += kPart) {
-            const Columns part{from, std::min(from + kPart, c.last)};
-            coords.indices(part, stride, index.data());
-            write(y, part, index.data());
-        }
-    }
-}
-
 } // namespace
 
 void limitVectorWidth(int bits) {
-    indexLoop() = widestIndexLoop(bits);
+    lanesInUse() = widestLanes(bits);
 }
 
 Matrix2 inverseByReciprocal(const Matrix2& a) {
