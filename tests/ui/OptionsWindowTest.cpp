@@ -406,6 +406,9 @@ TEST_F(OptionsWindowTest, AxesSwitchRepaintsAndKeepsTheKindSelected) {
     pt::processEvents();
     EXPECT_GT(quellPaints, 0);
     EXPECT_GT(zielPaints, 0);
+    const Picture cross = pt::grab(*m.CAquell());
+    EXPECT_FALSE(samePixels(cross, a.qbild)) << "shown with axes";
+    EXPECT_FALSE(samePixels(pt::grab(*m.CAziel()), a.zbild)) << "shown with axes";
 
     quellPaints = zielPaints = 0;
     pt::click(*w.RBachsen(2));
@@ -413,6 +416,9 @@ TEST_F(OptionsWindowTest, AxesSwitchRepaintsAndKeepsTheKindSelected) {
     pt::processEvents();
     EXPECT_GT(quellPaints, 0);
     EXPECT_GT(zielPaints, 0);
+    const Picture greyAxes = pt::grab(*m.CAquell());
+    EXPECT_FALSE(samePixels(greyAxes, a.qbild));
+    EXPECT_FALSE(samePixels(greyAxes, cross)) << "the other kind of axes";
 
     quellPaints = zielPaints = 0;
     pt::click(*w.CBAchsen());
@@ -454,6 +460,14 @@ TEST_F(OptionsWindowTest, RadioArraysAreSeparateGroupsNamedByTheSendersIndex) {
         EXPECT_EQ(w.RBachsen(row.achsenart)->Value(), true);
         EXPECT_EQ(w.RBachsen(3 - row.achsenart)->Value(), false);
     }
+}
+
+TEST_F(OptionsWindowTest, LadenAsksForAPictureFile) {
+    WIopt& w = pressOptionen();
+    pt::answerNextOpenDialog(std::nullopt);
+    pt::click(*w.BevelButton1());
+    EXPECT_TRUE(pt::lastOpenDialogFilter().has_value());
+    EXPECT_EQ(pt::unscriptedDialogs(), 0);
 }
 
 } // namespace
