@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
@@ -19,6 +20,14 @@ constexpr int kSize = 300;
 // The offsets are exact in 128 bits for every Int64 origin: |x - ox| and |y - (299 - oy)|
 // stay below 2^64 + 600.
 __extension__ typedef __int128 Wide;
+
+// Rounds to the nearest Double. Within the Int64 range the conversion takes one instruction
+// and rounds the same way.
+double toDouble(Wide v) {
+    constexpr Wide lo = std::numeric_limits<std::int64_t>::min();
+    constexpr Wide hi = std::numeric_limits<std::int64_t>::max();
+    return v >= lo && v <= hi ? double(std::int64_t(v)) : double(v);
+}
 
 // A run of columns [first, last) of one row.
 struct Columns {
@@ -67,6 +76,16 @@ int firstWhere(Pred pred, int hint) {
 // before and takes the new ones.
 template <class S>
 Columns insideColumns(S s, bool rising, Columns& hint) {
+    // Mostly the row before has the same ends: one test on each side of each end shows it.
+    auto inside = [&](int x) {
+        if (x < 0 || x >= kSize)
+            return false;
+        const double v = s(x);
+        return v > -1.0 && v < 300.0;
+    };
+    if (hint.first < hint.last && inside(hint.first) && inside(hint.last - 1) &&
+        !inside(hint.first - 1) && !inside(hint.last))
+        return hint;
     if (rising)
         hint = {firstWhere([&](int x) { return s(x) > -1.0; }, hint.first),
                 firstWhere([&](int x) { return s(x) >= 300.0; }, hint.last)};
@@ -106,16 +125,16 @@ public:
     RowCoordinates(const Matrix2& m, std::int64_t ox, std::int64_t oy)
         : m_(m), originRow_(Wide(299) - oy) {
         terms_.ou = double(ox);
-        terms_.ov = double(originRow_);
+        terms_.ov = toDouble(originRow_);
         for (int x = 0; x < kSize; ++x) {
-            const double dx = double(Wide(x) - ox);
+            const double dx = toDouble(Wide(x) - ox);
             pu_[x] = m.a11 * dx;
             qv_[x] = -(m.a21 * dx);
         }
     }
 
     void setRow(int y) {
-        const double dy = double(Wide(y) - originRow_);
+        const double dy = toDouble(Wide(y) - originRow_);
         terms_.tu = -(m_.a12 * dy);
         terms_.tv = m_.a22 * dy;
     }
