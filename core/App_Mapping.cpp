@@ -27,8 +27,8 @@ Matrix2 startMapping(App& app) {
     return a;
 }
 
-// Truncation toward zero into 0 .. 2^64 - 1; NaN and negative values below -1 give 0, values
-// beyond the range its top, so that no conversion is undefined.
+// Truncation toward zero into 0 .. 2^64 - 1. Values that truncate below the range, and NaN,
+// give 0; values above it give its top: no conversion is left undefined.
 std::uint64_t truncToUInt64(double v) {
     constexpr double limit = 18446744073709551616.0; // 2^64
     if (!(v > -1.0))
