@@ -53,7 +53,10 @@ bool FolderItem::SaveAsPicture(const Picture& picture, int) const {
     QByteArray encoded;
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::WriteOnly);
-    bool ok = QImageWriter(&buffer, format).write(image);
+    QImageWriter writer(&buffer, format);
+    if (format == "jpeg")
+        writer.setQuality(95); // the default of 75 blurs the thin axes and pixel edges
+    bool ok = writer.write(image);
     QSaveFile file(path);
     file.setDirectWriteFallback(false);
     ok = ok && file.open(QIODevice::WriteOnly) && file.write(encoded) == encoded.size();
