@@ -132,10 +132,6 @@ Control::~Control() {
     }
 }
 
-void Control::attach(std::unique_ptr<Peer> peer) {
-    peer_ = std::move(peer);
-}
-
 static QWidget& widgetOf(const Control& c) {
     QWidget* w = c.peer().widget;
     if (w == nullptr)
@@ -200,8 +196,6 @@ static W* place(Control& c, W* widget, const ControlSpec& spec) {
     if (!spec.focusable)
         widget->setFocusPolicy(Qt::NoFocus);
     widget->setVisible(spec.visible);
-    auto peer = std::make_unique<Control::Peer>();
-    peer->widget = widget;
     c.peer().widget = widget;
     return widget;
 }

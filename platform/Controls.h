@@ -92,7 +92,6 @@ public:
 
 protected:
     Control(Window& window, const ControlSpec& spec);
-    void attach(std::unique_ptr<Peer> peer);
 
 private:
     Window& window_;

@@ -242,7 +242,7 @@ Control* Window::findControl(std::string_view name, std::int64_t index) const {
     return nullptr;
 }
 
-std::vector<Control*> Window::namedControls(std::string_view name, std::optional<Event>) const {
+std::vector<Control*> Window::namedControls(std::string_view name) const {
     std::vector<Control*> found;
     for (const auto& c : controls_)
         if (c->Name() == name)

@@ -116,7 +116,7 @@ protected:
     template <class W, class C>
     void bind(std::string_view name, Event event, void (W::*handler)(C&)) {
         W* self = static_cast<W*>(this);
-        for (Control* c : namedControls(name, event)) {
+        for (Control* c : namedControls(name)) {
             if (dynamic_cast<C*>(c) == nullptr)
                 throw std::logic_error("bind: " + std::string(name) + " has another class");
             c->setHandler(event, [self, handler](Control& sender) {
@@ -127,7 +127,7 @@ protected:
     template <class W>
     void bindPaint(std::string_view name, void (W::*handler)(Canvas&, Graphics&)) {
         W* self = static_cast<W*>(this);
-        for (Control* c : namedControls(name, std::nullopt)) {
+        for (Control* c : namedControls(name)) {
             auto* canvas = dynamic_cast<Canvas*>(c);
             if (canvas == nullptr)
                 throw std::logic_error("bindPaint: " + std::string(name) + " is no canvas");
@@ -145,7 +145,7 @@ private:
     static void adopt(std::string className, std::unique_ptr<Window> window);
     void build();
     Control* findControl(std::string_view name, std::int64_t index) const;
-    std::vector<Control*> namedControls(std::string_view name, std::optional<Event> event) const;
+    std::vector<Control*> namedControls(std::string_view name) const;
 
     std::string className_;
     std::unique_ptr<Peer> peer_;
