@@ -1,7 +1,7 @@
 #include "platform/Dialogs.h"
 
-#include "platform/DialogTesting.h"
 #include "platform/FileType.h"
+#include "platform/Testing.h"
 #include "platform/qt/QtSupport.h"
 #include "platform/qt/State.h"
 

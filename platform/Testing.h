@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace planora {
@@ -70,5 +71,10 @@ void focusNext(Window& window);
 // each followed by its entries indented by two blanks, an entry's shortcut after a tab in the
 // toolkit's portable spelling ("Ctrl+O"), a separator as "-".
 std::vector<std::string> shownMenus(const Window& window);
+
+// The names of the files (not folders) that the real open dialog lists in folder when it
+// offers the registered file type named by filter (every file when the filter is empty),
+// sorted. Opens the dialog without waiting for the user and closes it again.
+std::vector<std::string> openDialogListing(const std::string& folder, std::string_view filter);
 
 } // namespace planora::testing

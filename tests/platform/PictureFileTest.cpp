@@ -1,4 +1,3 @@
-#include "platform/DialogTesting.h"
 #include "platform/FileType.h"
 #include "platform/FolderItem.h"
 #include "platform/PictureReader.h"
