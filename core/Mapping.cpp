@@ -100,9 +100,8 @@ struct RowTerms {
     double tu, tv, ou, ov;
 };
 
-// The columns padded to whole steps of the widest vector loop.
-constexpr int kStep = 8;
-constexpr int kPadded = (kSize + kStep - 1) / kStep * kStep;
+// The columns padded to whole steps of the widest vector loop, 16 columns.
+constexpr int kPadded = (kSize + 15) / 16 * 16;
 
 // The two coordinates of the pixels of one row of the loop.
 //
@@ -167,19 +166,14 @@ private:
     Columns hintU_{0, kSize}, hintV_{0, kSize};
 };
 
-// The index loops: index[x] := trunc(u) + stride * trunc(v) for x in [from, to), both multiples
-// of kStep within kPadded. Where the coordinates lie strictly between -1 and 300 they truncate
-// into 0 .. 299, and the pair packed into 16-bit halves gives the index by one multiply-add
-// with (1, stride); stride < 32768. Elsewhere the conversion gives the processor's stand-in
-// value and the index is meaningless but harmless: callers read only inside columns. The
-// variants differ only in how many lanes one instruction takes; the additions and conversions
-// are the same IEEE operations on every lane.
-//
-// Each variant also has its loop over a run of columns, which alternates index loops and the
-// caller's pixel loop in parts, so that the processor overlaps the arithmetic of one part with
-// the memory traffic of the part before.
-constexpr int kPart = 64;
-
+// The index loops: index[x] := trunc(u) + stride * trunc(v) for the columns c, whose ends are
+// multiples of the loop's step within kPadded. Where the coordinates lie strictly between -1 and
+// 300 they truncate into 0 .. 299, and with stride < 32768 the index is exact in 32 bits: SSE2 and
+// AVX2 pack the pair into 16-bit halves and form it by one multiply-add with (1, stride), AVX-512
+// multiplies and adds whole words. Elsewhere the conversion gives the processor's stand-in
+// value and the index is meaningless but harmless (vector integer arithmetic wraps): callers
+// read only inside columns. The variants differ only in how many lanes one instruction takes;
+// the sums and conversions give the same IEEE results on every lane.
 enum class Lanes { One, Sse2, Avx2, Avx512 };
 
 inline void indicesOne(const RowCoordinates& rc, Columns c, int stride, std::int32_t* index) {
@@ -187,23 +181,15 @@ inline void indicesOne(const RowCoordinates& rc, Columns c, int stride, std::int
         index[x] = std::int32_t(rc.u(x)) + stride * std::int32_t(rc.v(x));
 }
 
-template <class Write>
-void partsOne(const RowCoordinates& rc, int y, Columns run, int stride, std::int32_t* index,
-              Write& write) {
-    indicesOne(rc, run, stride, index);
-    write(y, run, index);
-}
-
 #if defined(__x86_64__) && defined(__GNUC__)
 
 // Every x86-64 processor has SSE2: two doubles a register.
-inline void indicesSse2(const RowCoordinates& rc, int from, int to, int stride,
-                        std::int32_t* index) {
+inline void indicesSse2(const RowCoordinates& rc, Columns c, int stride, std::int32_t* index) {
     const double *pu = rc.pu(), *qv = rc.qv();
     const __m128d tu = _mm_set1_pd(rc.terms().tu), tv = _mm_set1_pd(rc.terms().tv);
     const __m128d ou = _mm_set1_pd(rc.terms().ou), ov = _mm_set1_pd(rc.terms().ov);
     const __m128i weights = _mm_set1_epi32(stride << 16 | 1);
-    for (int x = from; x < to; x += 4) {
+    for (int x = c.first; x < c.last; x += 4) {
         const __m128i u01 = _mm_cvttpd_epi32(_mm_add_pd(_mm_add_pd(_mm_load_pd(pu + x), tu), ou));
         const __m128i u23 =
             _mm_cvttpd_epi32(_mm_add_pd(_mm_add_pd(_mm_load_pd(pu + x + 2), tu), ou));
@@ -216,13 +202,13 @@ inline void indicesSse2(const RowCoordinates& rc, int from, int to, int stride,
     }
 }
 
-__attribute__((target("avx2"))) inline void indicesAvx2(const RowCoordinates& rc, int from, int to,
+__attribute__((target("avx2"))) inline void indicesAvx2(const RowCoordinates& rc, Columns c,
                                                         int stride, std::int32_t* index) {
     const double *pu = rc.pu(), *qv = rc.qv();
     const __m256d tu = _mm256_set1_pd(rc.terms().tu), tv = _mm256_set1_pd(rc.terms().tv);
     const __m256d ou = _mm256_set1_pd(rc.terms().ou), ov = _mm256_set1_pd(rc.terms().ov);
     const __m256i weights = _mm256_set1_epi32(stride << 16 | 1);
-    for (int x = from; x < to; x += 8) {
+    for (int x = c.first; x < c.last; x += 8) {
         const __m128i u0 =
             _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_add_pd(_mm256_load_pd(pu + x), tu), ou));
         const __m128i u1 =
@@ -239,59 +225,40 @@ __attribute__((target("avx2"))) inline void indicesAvx2(const RowCoordinates& rc
     }
 }
 
-__attribute__((target("avx512f"))) inline void
-indicesAvx512(const RowCoordinates& rc, int from, int to, int stride, std::int32_t* index) {
+// trunc((p + t) + o) for the eight doubles from p. The first sum is formed as p * 1 + t, rounded
+// once: p * 1 is p exactly, so this is the sum with the rounding of the addition (at most a NaN's
+// payload may differ, which no conversion reads). It runs on the multiply units, beside the
+// second sum and the conversion on the adding ones. The masked form of the conversion, with all
+// eight lanes, is the plain one.
+__attribute__((target("avx512f"))) inline __m256i truncatedSums(const double* p, __m512d t,
+                                                                __m512d o) {
+    const __m512d sum = _mm512_fmadd_pd(_mm512_load_pd(p), _mm512_set1_pd(1.0), t);
+    return _mm512_maskz_cvttpd_epi32(0xFF, _mm512_add_pd(sum, o));
+}
+
+// The eight lanes of low, then the eight of high; the masked form with all lanes is again the
+// plain one.
+__attribute__((target("avx512f"))) inline __m512i joined(__m256i low, __m256i high) {
+    return _mm512_maskz_inserti64x4(0xFF, _mm512_castsi256_si512(low), high, 1);
+}
+
+__attribute__((target("avx512f"))) inline void indicesAvx512(const RowCoordinates& rc, Columns c,
+                                                             int stride, std::int32_t* index) {
     const double *pu = rc.pu(), *qv = rc.qv();
     const __m512d tu = _mm512_set1_pd(rc.terms().tu), tv = _mm512_set1_pd(rc.terms().tv);
     const __m512d ou = _mm512_set1_pd(rc.terms().ou), ov = _mm512_set1_pd(rc.terms().ov);
-    const __m256i weights = _mm256_set1_epi32(stride << 16 | 1);
-    for (int x = from; x < to; x += 8) {
-        // The masked form of the conversion, with all eight lanes, is the plain one.
-        const __m256i u = _mm512_maskz_cvttpd_epi32(
-            0xFF, _mm512_add_pd(_mm512_add_pd(_mm512_load_pd(pu + x), tu), ou));
-        const __m256i v = _mm512_maskz_cvttpd_epi32(
-            0xFF, _mm512_add_pd(_mm512_add_pd(_mm512_load_pd(qv + x), tv), ov));
-        const __m256i sums =
-            _mm256_madd_epi16(_mm256_or_si256(u, _mm256_slli_epi32(v, 16)), weights);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(index + x), sums);
+    const __m512i strides = _mm512_set1_epi32(stride);
+    for (int x = c.first; x < c.last; x += 16) {
+        const __m512i u = joined(truncatedSums(pu + x, tu, ou), truncatedSums(pu + x + 8, tu, ou));
+        const __m512i v = joined(truncatedSums(qv + x, tv, ov), truncatedSums(qv + x + 8, tv, ov));
+        _mm512_store_si512(index + x, _mm512_add_epi32(u, _mm512_mullo_epi32(v, strides)));
     }
 }
 
-int alignedDown(int x) {
-    return x / kStep * kStep;
-}
-int alignedUp(int x) {
-    return (x + kStep - 1) / kStep * kStep;
-}
-
-template <class Write>
-void partsSse2(const RowCoordinates& rc, int y, Columns run, int stride, std::int32_t* index,
-               Write& write) {
-    for (int from = run.first; from < run.last; from += kPart) {
-        const Columns part{from, std::min(from + kPart, run.last)};
-        indicesSse2(rc, alignedDown(part.first), alignedUp(part.last), stride, index);
-        write(y, part, index);
-    }
-}
-
-template <class Write>
-__attribute__((target("avx2"))) void partsAvx2(const RowCoordinates& rc, int y, Columns run,
-                                               int stride, std::int32_t* index, Write& write) {
-    for (int from = run.first; from < run.last; from += kPart) {
-        const Columns part{from, std::min(from + kPart, run.last)};
-        indicesAvx2(rc, alignedDown(part.first), alignedUp(part.last), stride, index);
-        write(y, part, index);
-    }
-}
-
-template <class Write>
-__attribute__((target("avx512f"))) void partsAvx512(const RowCoordinates& rc, int y, Columns run,
-                                                    int stride, std::int32_t* index, Write& write) {
-    for (int from = run.first; from < run.last; from += kPart) {
-        const Columns part{from, std::min(from + kPart, run.last)};
-        indicesAvx512(rc, alignedDown(part.first), alignedUp(part.last), stride, index);
-        write(y, part, index);
-    }
+// The columns widened to whole steps from a multiple of step.
+template <int step>
+Columns widened(Columns c) {
+    return {c.first / step * step, (c.last + step - 1) / step * step};
 }
 
 Lanes widestLanes(int maxBits) {
@@ -317,12 +284,20 @@ Lanes& lanesInUse() {
     return lanes;
 }
 
-// Runs write(y, columns, index) for the inside columns of each row y of the loop, with
-// index[x] the partner's offset in a block of the given stride.
-template <class Write>
-void eachRow(const Matrix2& m, std::int64_t ox, std::int64_t oy, int stride, Write write) {
+// For the inside columns c of each row y of the loop, forms index[x], the partner's offset in
+// a block of the given stride, and has move move the pixels: move.eightAtOnce(y, c, index) with
+// AVX2 and wider, move.oneByOne otherwise. The loops that move eight pixels at once take a whole
+// row's offsets, formed before: they would otherwise wait for offsets only just stored. With
+// SSE2 the index loops and the pixel loop alternate in parts of kPart columns instead, so that
+// the processor overlaps the arithmetic of one part with the memory traffic of the part before;
+// on their paths each was measured the faster.
+constexpr int kPart = 64;
+
+template <class Move>
+void eachRow(const Matrix2& m, std::int64_t ox, std::int64_t oy, int stride, const Move& move) {
     RowCoordinates coords(m, ox, oy);
     alignas(64) std::array<std::int32_t, kPadded> index;
+    std::int32_t* const at = index.data();
     const Lanes lanes = lanesInUse();
     for (int y = 0; y < kSize; ++y) {
         coords.setRow(y);
@@ -332,17 +307,24 @@ void eachRow(const Matrix2& m, std::int64_t ox, std::int64_t oy, int stride, Wri
         switch (lanes) {
 #if defined(__x86_64__) && defined(__GNUC__)
         case Lanes::Avx512:
-            partsAvx512(coords, y, c, stride, index.data(), write);
+            indicesAvx512(coords, widened<16>(c), stride, at);
+            move.eightAtOnce(y, c, at);
             break;
         case Lanes::Avx2:
-            partsAvx2(coords, y, c, stride, index.data(), write);
+            indicesAvx2(coords, widened<8>(c), stride, at);
+            move.eightAtOnce(y, c, at);
             break;
         case Lanes::Sse2:
-            partsSse2(coords, y, c, stride, index.data(), write);
+            for (int from = c.first; from < c.last; from += kPart) {
+                const Columns part{from, std::min(from + kPart, c.last)};
+                indicesSse2(coords, widened<4>(part), stride, at);
+                move.oneByOne(y, part, at);
+            }
             break;
 #endif
         default:
-            partsOne(coords, y, c, stride, index.data(), write);
+            indicesOne(coords, c, stride, at);
+            move.oneByOne(y, c, at);
         }
     }
 }
@@ -390,6 +372,126 @@ constexpr std::uint32_t channelAnd(std::uint32_t word1, std::uint32_t word2) {
     return opaqueWord(RGB(Red(c2) & Red(c1), Green(c2) & Green(c1), Blue(c2) & Blue(c1), 0));
 }
 
+// In a word, opaque sets the transparency byte and channelAnd keeps the common bits of the
+// channels and sets that byte: both come down to OR-ing in kOpaque, as a vector register can.
+constexpr std::uint32_t kOpaque = opaque(0);
+static_assert(opaque(0x00ABCDEF) == (0x00ABCDEF | kOpaque) &&
+              opaque(0x7FABCDEF) == (0x7FABCDEF | kOpaque));
+static_assert(channelAnd(0x7F0FF0AB, 0x12FFCD3C) == ((0x7F0FF0AB & 0x12FFCD3C) | kOpaque));
+
+#if defined(__x86_64__) && defined(__GNUC__)
+
+// Eight words of from at the given offsets, fetched one by one into one register, so that they
+// are made opaque and stored as one.
+__attribute__((target("avx2"))) inline __m256i fetched(const std::uint32_t* from,
+                                                       const std::int32_t* index) {
+    auto word = [&](int i) { return int(from[index[i]]); };
+    __m128i low = _mm_cvtsi32_si128(word(0)), high = _mm_cvtsi32_si128(word(4));
+    low = _mm_insert_epi32(low, word(1), 1);
+    high = _mm_insert_epi32(high, word(5), 1);
+    low = _mm_insert_epi32(low, word(2), 2);
+    high = _mm_insert_epi32(high, word(6), 2);
+    low = _mm_insert_epi32(low, word(3), 3);
+    high = _mm_insert_epi32(high, word(7), 3);
+    return _mm256_setr_m128i(low, high);
+}
+
+#endif
+
+// The pixel loops of the three mappings, for eachRow. With AVX2 each takes the words that lie
+// side by side, in a row of the source or of the target, eight at a time in a register, and
+// the last columns of a run one by one.
+struct Forward {
+    Block in, out;
+
+    void oneByOne(int y, Columns c, const std::int32_t* index) const {
+        const std::uint32_t* row = in.base + std::ptrdiff_t(y) * in.stride;
+#pragma GCC unroll 8
+        for (int x = c.first; x < c.last; ++x)
+            out.base[index[x]] = opaque(row[x]);
+    }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+    // The words are stored lane by lane in column order, so a later pixel still overwrites an
+    // earlier one.
+    __attribute__((target("avx2"))) void eightAtOnce(int y, Columns c,
+                                                     const std::int32_t* index) const {
+        const std::uint32_t* row = in.base + std::ptrdiff_t(y) * in.stride;
+        std::uint32_t* to = out.base;
+        const __m256i opaqueBits = _mm256_set1_epi32(int(kOpaque));
+        int x = c.first;
+        for (; x + 8 <= c.last; x += 8) {
+            const __m256i words = _mm256_or_si256(
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + x)), opaqueBits);
+            const __m128i low = _mm256_castsi256_si128(words);
+            const __m128i high = _mm256_extracti128_si256(words, 1);
+            to[index[x]] = std::uint32_t(_mm_cvtsi128_si32(low));
+            to[index[x + 1]] = std::uint32_t(_mm_extract_epi32(low, 1));
+            to[index[x + 2]] = std::uint32_t(_mm_extract_epi32(low, 2));
+            to[index[x + 3]] = std::uint32_t(_mm_extract_epi32(low, 3));
+            to[index[x + 4]] = std::uint32_t(_mm_cvtsi128_si32(high));
+            to[index[x + 5]] = std::uint32_t(_mm_extract_epi32(high, 1));
+            to[index[x + 6]] = std::uint32_t(_mm_extract_epi32(high, 2));
+            to[index[x + 7]] = std::uint32_t(_mm_extract_epi32(high, 3));
+        }
+        oneByOne(y, {x, c.last}, index);
+    }
+#endif
+};
+
+struct Backward {
+    Block in, out;
+
+    void oneByOne(int y, Columns c, const std::int32_t* index) const {
+        std::uint32_t* row = out.base + std::ptrdiff_t(y) * out.stride;
+#pragma GCC unroll 8
+        for (int x = c.first; x < c.last; ++x)
+            row[x] = opaque(in.base[index[x]]);
+    }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+    __attribute__((target("avx2"))) void eightAtOnce(int y, Columns c,
+                                                     const std::int32_t* index) const {
+        std::uint32_t* row = out.base + std::ptrdiff_t(y) * out.stride;
+        const __m256i opaqueBits = _mm256_set1_epi32(int(kOpaque));
+        int x = c.first;
+        for (; x + 8 <= c.last; x += 8)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + x),
+                                _mm256_or_si256(fetched(in.base, index + x), opaqueBits));
+        oneByOne(y, {x, c.last}, index);
+    }
+#endif
+};
+
+struct BackwardOverlay {
+    Block under, top, out;
+
+    void oneByOne(int y, Columns c, const std::int32_t* index) const {
+        std::uint32_t* row = out.base + std::ptrdiff_t(y) * out.stride;
+        const std::uint32_t* below = under.base + std::ptrdiff_t(y) * under.stride;
+#pragma GCC unroll 8
+        for (int x = c.first; x < c.last; ++x)
+            row[x] = channelAnd(below[x], top.base[index[x]]);
+    }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+    __attribute__((target("avx2"))) void eightAtOnce(int y, Columns c,
+                                                     const std::int32_t* index) const {
+        std::uint32_t* row = out.base + std::ptrdiff_t(y) * out.stride;
+        const std::uint32_t* below = under.base + std::ptrdiff_t(y) * under.stride;
+        const __m256i opaqueBits = _mm256_set1_epi32(int(kOpaque));
+        int x = c.first;
+        for (; x + 8 <= c.last; x += 8) {
+            const __m256i base = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(below + x));
+            _mm256_storeu_si256(
+                reinterpret_cast<__m256i*>(row + x),
+                _mm256_or_si256(_mm256_and_si256(base, fetched(top.base, index + x)), opaqueBits));
+        }
+        oneByOne(y, {x, c.last}, index);
+    }
+#endif
+};
+
 } // namespace
 
 void limitVectorWidth(int bits) {
@@ -406,24 +508,14 @@ void mapForward(const Picture& source, Picture& target, const Matrix2& m, std::i
                 std::int64_t oy) {
     const Block out = writableBlock(target);
     const Block in = readableBlock(source);
-    eachRow(m, ox, oy, out.stride, [&](int y, Columns c, const std::int32_t* index) {
-        const std::uint32_t* row = in.base + std::ptrdiff_t(y) * in.stride;
-#pragma GCC unroll 8
-        for (int x = c.first; x < c.last; ++x)
-            out.base[index[x]] = opaque(row[x]);
-    });
+    eachRow(m, ox, oy, out.stride, Forward{in, out});
 }
 
 void mapBackward(const Picture& source, Picture& target, const Matrix2& m, std::int64_t ox,
                  std::int64_t oy) {
     const Block out = writableBlock(target);
     const Block in = readableBlock(source);
-    eachRow(m, ox, oy, in.stride, [&](int y, Columns c, const std::int32_t* index) {
-        std::uint32_t* row = out.base + std::ptrdiff_t(y) * out.stride;
-#pragma GCC unroll 8
-        for (int x = c.first; x < c.last; ++x)
-            row[x] = opaque(in.base[index[x]]);
-    });
+    eachRow(m, ox, oy, in.stride, Backward{in, out});
 }
 
 void mapBackwardOverlay(const Picture& base, const Picture& overlay, Picture& target,
@@ -431,13 +523,7 @@ void mapBackwardOverlay(const Picture& base, const Picture& overlay, Picture& ta
     const Block out = writableBlock(target);
     const Block under = readableBlock(base);
     const Block top = readableBlock(overlay);
-    eachRow(m, ox, oy, top.stride, [&](int y, Columns c, const std::int32_t* index) {
-        std::uint32_t* row = out.base + std::ptrdiff_t(y) * out.stride;
-        const std::uint32_t* below = under.base + std::ptrdiff_t(y) * under.stride;
-#pragma GCC unroll 8
-        for (int x = c.first; x < c.last; ++x)
-            row[x] = channelAnd(below[x], top.base[index[x]]);
-    });
+    eachRow(m, ox, oy, top.stride, BackwardOverlay{under, top, out});
 }
 
 } // namespace planora

@@ -435,6 +435,37 @@ TEST_F(MappingTest, MatchesThePixelByPixelMappingBitForBit) {
     limitVectorWidth(512);
 }
 
+struct FoldCase {
+    const char* name;
+    std::array<std::string, 4> matrix;
+};
+
+// Matrices that send several source pixels to one target pixel: the one last in loop order
+// must win at every vector width, also where the colliding pixels are neighbours in a row.
+TEST_F(MappingTest, TheLastOfManyPixelsOnOneTargetWinsAtEveryWidth) {
+    // clang-format off
+    const FoldCase cases[] = {
+        {"zero sends every pixel to the origin",                     {"0",    "0",   "0", "0"}},
+        {"scale 0.5 sends four pixels to each target pixel",         {"0.5",  "0",   "0", "0.5"}},
+        {"scale 0.25 sends sixteen pixels to each target pixel",     {"0.25", "0",   "0", "0.25"}},
+        {"-0.5 along the row sends neighbours together, reversed",   {"-0.5", "0",   "0", "1"}},
+        {"a rank-one matrix folds the picture onto one row",         {"0.5",  "0.5", "0", "0"}},
+    };
+    // clang-format on
+    const Picture expected(300, 300);
+    for (const FoldCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        setMatrix(c.matrix);
+        referenceMapping(app(), expected, false);
+        for (int bits : {512, 256, 128}) {
+            limitVectorWidth(bits);
+            app().berechnenDIREKT();
+            EXPECT_TRUE(samePixels(app().zbild, expected)) << bits << "-bit vectors";
+        }
+    }
+    limitVectorWidth(512);
+}
+
 TEST_F(MappingTest, HugeOriginsMapLikeThePixelByPixelMapping) {
     const std::int64_t extremes[] = {k2p62, -k2p62, kMax, -kMax};
     const Picture expected(300, 300);
