@@ -1,4 +1,5 @@
 #include "core/App.h"
+#include "core/WhiteFill.h"
 #include "platform/Dialogs.h"
 #include "platform/FolderItem.h"
 
@@ -27,15 +28,11 @@ void App::loadpic() {
     const double x0 = std::trunc((300 - dw) / 2);
     const double y0 = std::trunc((300 - dh) / 2);
 
-    Graphics& q = qbild.graphics();
-    q.ClearRect(0, 0, 300, 300);
-    q.ForeColor(RGB(255, 255, 255, 0));
-    q.FillRect(0, 0, 300, 300);
-    q.DrawPicture(pic, x0, y0, dw, dh, 0, 0, W, H);
+    qbild.graphics().ClearRect(0, 0, 300, 300);
+    fillWhite(qbild);
+    qbild.graphics().DrawPicture(pic, x0, y0, dw, dh, 0, 0, W, H);
 
-    Graphics& z = zbild.graphics();
-    z.ForeColor(RGB(255, 255, 255, 0));
-    z.FillRect(0, 0, 300, 300);
+    fillWhite(zbild);
 
     showzbild();
     showqbild();

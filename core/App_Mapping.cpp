@@ -1,5 +1,6 @@
 #include "core/App.h"
 #include "core/Mapping.h"
+#include "core/WhiteFill.h"
 #include "platform/Text.h"
 #include "ui/main.h"
 
@@ -13,9 +14,7 @@ namespace {
 // then the matrix, read anew from the main window's four fields. A missing field throws here,
 // after the fill.
 Matrix2 startMapping(App& app) {
-    Graphics& g = app.zbild.graphics();
-    g.ForeColor(RGB(255, 255, 255, 0));
-    g.FillRect(0, 0, 300, 300);
+    fillWhite(app.zbild);
     if (app.overlay)
         app.zbild.graphics().DrawPicture(app.qbild, 0, 0);
     main& w = main::instance();

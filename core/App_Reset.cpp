@@ -1,5 +1,6 @@
 #include "core/App.h"
 #include "core/Resources.h"
+#include "core/WhiteFill.h"
 #include "platform/Text.h"
 #include "ui/WIopt.h"
 #include "ui/main.h"
@@ -7,16 +8,6 @@
 #include <cmath>
 
 namespace planora {
-
-namespace {
-
-void fillWhite(const Picture& p) {
-    Graphics& g = p.graphics();
-    g.ForeColor(RGB(255, 255, 255, 0));
-    g.FillRect(0, 0, 300, 300);
-}
-
-} // namespace
 
 void App::reset() {
     const bool owl = vorlageEule == 1;
