@@ -1,7 +1,7 @@
 #include "platform/FolderItem.h"
 
 #include "platform/Dialogs.h"
-#include "platform/PictureReader.h"
+#include "platform/picturefiles/PictureReader.h"
 #include "platform/qt/QtSupport.h"
 
 #include <QBuffer>

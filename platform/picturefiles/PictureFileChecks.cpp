@@ -1,4 +1,4 @@
-#include "platform/PictureFileChecks.h"
+#include "platform/picturefiles/PictureFileChecks.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #include "platform/FileType.h"
 #include "platform/FolderItem.h"
-#include "platform/PictureReader.h"
+#include "platform/picturefiles/PictureReader.h"
 #include "platform/Testing.h"
 #include "support/PictureFiles.h"
 #include "support/TempDir.h"

@@ -3,7 +3,7 @@
 // The checks a picture file passes before any decoder sees it: that it is a regular file, what
 // its first bytes say it is, and that a JPEG or BMP holds all that it declares.
 
-#include "platform/PictureReader.h"
+#include "platform/picturefiles/PictureReader.h"
 
 #include <cstddef>
 #include <cstdint>

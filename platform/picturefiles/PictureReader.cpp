@@ -1,6 +1,6 @@
-#include "platform/PictureReader.h"
+#include "platform/picturefiles/PictureReader.h"
 
-#include "platform/PictureFileChecks.h"
+#include "platform/picturefiles/PictureFileChecks.h"
 #include "platform/qt/QtSupport.h"
 
 #include <QFile>
