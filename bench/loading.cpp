@@ -1,6 +1,6 @@
 // Loading a photo as "Bild laden" does, fitted into the 300 x 300 source picture, beside a plain
 // full-size decode of the same file by the toolkit's reader. The photos are drawn and written
-// as JPEG (quality 90) at start, in a child process, so that making them does not count towards
+// (JPEG at quality 90) at start, in a child process, so that making them does not count towards
 // the peak memory reported here.
 //
 // Peak memory: before the timed runs, each case runs once more in a child process of the idle,
@@ -30,10 +30,20 @@ namespace {
 struct Photo {
     const char* name;
     std::int64_t width, height;
+    const char* extension;
+    bool (*write)(const Picture&, const std::string&);
     std::string path;
 };
 
-Photo photos[] = {{"6000x4000", 6000, 4000, {}}, {"1920x1080", 1920, 1080, {}}};
+bool writeJpeg90(const Picture& picture, const std::string& path) {
+    return benchmarking::writeJpeg(picture, path, 90);
+}
+
+Photo photos[] = {
+    {"6000x4000", 6000, 4000, "jpg", writeJpeg90, {}},
+    {"1920x1080", 1920, 1080, "jpg", writeJpeg90, {}},
+    {"6000x4000 BMP", 6000, 4000, "bmp", benchmarking::writeBmp, {}},
+};
 
 // Smooth colour ramps with a fine grain on top, so that the encoder has a photo's work to do.
 Picture photoLike(std::int64_t width, std::int64_t height) {
@@ -126,12 +136,12 @@ int main(int argc, char** argv) {
                         ("planora-bench-loading-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     for (Photo& photo : photos)
-        photo.path = (folder / (std::string(photo.name) + ".jpg")).string();
+        photo.path = (folder / (std::to_string(&photo - photos) + "." + photo.extension)).string();
 
     const auto runtime = testing::startHeadless(argc, argv);
     const int made = inChild([] {
         for (const Photo& photo : photos)
-            if (!benchmarking::writeJpeg(photoLike(photo.width, photo.height), photo.path, 90))
+            if (!photo.write(photoLike(photo.width, photo.height), photo.path))
                 return 1;
         return 0;
     });
@@ -147,7 +157,7 @@ int main(int argc, char** argv) {
                                 std::to_string(statusKiB("VmRSS:") / 1024) + " MiB");
     for (const Photo& photo : photos) {
         const std::string size = std::to_string(std::filesystem::file_size(photo.path) / 1024);
-        benchmark::AddCustomContext(std::string("photo ") + photo.name, size + " KiB of JPEG");
+        benchmark::AddCustomContext(std::string("photo ") + photo.name, size + " KiB");
         char text[64];
         std::snprintf(text, sizeof text, "%.1f MiB",
                       peakOverIdleMiB([&photo] { loadAndFit(photo); }));

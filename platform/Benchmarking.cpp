@@ -18,4 +18,8 @@ bool writeJpeg(const Picture& picture, const std::string& path, int quality) {
     return writer.write(imageOf(picture));
 }
 
+bool writeBmp(const Picture& picture, const std::string& path) {
+    return QImageWriter(toQString(path), "bmp").write(imageOf(picture));
+}
+
 } // namespace planora::benchmarking

@@ -13,5 +13,7 @@ namespace planora::benchmarking {
 Picture decodeWhole(const std::string& path);
 // Writes the picture as a JPEG of the given quality (0 to 100). Returns false on failure.
 bool writeJpeg(const Picture& picture, const std::string& path, int quality);
+// Writes the picture as a 24-bit BMP. Returns false on failure.
+bool writeBmp(const Picture& picture, const std::string& path);
 
 } // namespace planora::benchmarking
