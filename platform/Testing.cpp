@@ -26,7 +26,7 @@ using detail::state;
 std::unique_ptr<Runtime> startHeadless(int& argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    auto runtime = std::make_unique<Runtime>(argc, argv);
+    auto runtime = std::make_unique<Runtime>(argc > 0 ? argv[0] : nullptr);
     state().dialogs.enabled = true;
     return runtime;
 }
@@ -70,6 +70,10 @@ int resourceLoads() {
 }
 void resetResourceLoads() {
     state().resourceLoads = 0;
+}
+
+std::vector<std::string> toolkitArguments() {
+    return state().toolkitArguments;
 }
 
 std::optional<int> quitCode() {

@@ -46,6 +46,9 @@ void setResourceFolder(std::optional<std::string> folder);
 int resourceLoads();
 void resetResourceLoads();
 
+// The command line that the toolkit was given when it was created.
+std::vector<std::string> toolkitArguments();
+
 // Quit requests: whether Quit was called and with which code.
 std::optional<int> quitCode();
 
