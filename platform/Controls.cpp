@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
+#include <optional>
 
 namespace planora {
 
@@ -80,14 +81,42 @@ class LineEditWidget : public OwnedWidget<QLineEdit, EditField> {
 public:
     using OwnedWidget::OwnedWidget;
 
+    void showStart() { setCursorPosition(0); }
+
 protected:
     void focusOutEvent(QFocusEvent* event) override {
+        // Switching to another window or opening a popup is no loss of focus within the window:
+        // the caret and selection come back with the focus.
+        const bool staysFocused = event->reason() == Qt::ActiveWindowFocusReason ||
+                                  event->reason() == Qt::PopupFocusReason;
+        if (staysFocused)
+            kept_ = Caret{cursorPosition(), selectionStart(), selectionLength()};
         QLineEdit::focusOutEvent(event);
-        // Switching to another window or opening a popup is no loss of focus within the window.
-        if (owner() && event->reason() != Qt::ActiveWindowFocusReason &&
-            event->reason() != Qt::PopupFocusReason)
+        showStart();
+        if (owner() && !staysFocused)
             owner()->raise(Event::LostFocus);
     }
+
+    void focusInEvent(QFocusEvent* event) override {
+        QLineEdit::focusInEvent(event);
+        const bool returns = event->reason() == Qt::ActiveWindowFocusReason ||
+                             event->reason() == Qt::PopupFocusReason;
+        if (returns && kept_) {
+            if (kept_->length == 0)
+                setCursorPosition(kept_->cursor);
+            else if (kept_->cursor == kept_->start) // selected from its end towards its start
+                setSelection(kept_->start + kept_->length, -kept_->length);
+            else
+                setSelection(kept_->start, kept_->length);
+        }
+        kept_.reset();
+    }
+
+private:
+    struct Caret {
+        int cursor, start, length;
+    };
+    std::optional<Caret> kept_;
 };
 
 class ImageWellWidget : public OwnedWidget<QWidget, ImageWell> {
@@ -221,6 +250,7 @@ void Canvas::Backdrop(const Picture& picture) {
 EditField::EditField(Window& window, const ControlSpec& spec) : Control(window, spec) {
     auto* w = place(*this, new LineEditWidget(this, contentOf(window)), spec);
     w->setText(toQString(spec.text));
+    w->showStart();
     w->setAlignment(horizontalAlignment(spec.alignment, Qt::AlignLeft) | Qt::AlignVCenter);
     // Only what the user types raises TextChange; a text set by code does not.
     QObject::connect(w, &QLineEdit::textEdited, w, [this] { raise(Event::TextChange); });
@@ -231,7 +261,9 @@ std::string EditField::Text() const {
 }
 
 void EditField::Text(std::string_view text) {
-    static_cast<QLineEdit&>(widgetOf(*this)).setText(toQString(text));
+    auto& field = static_cast<LineEditWidget&>(widgetOf(*this));
+    field.setText(toQString(text));
+    field.showStart();
 }
 
 // --- Buttons -----------------------------------------------------------------------------

@@ -9,8 +9,12 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
 #include <cstdlib>
 
 // Exported by Qt Widgets for its test library: offers a key to the shortcut map.
@@ -89,6 +93,7 @@ void processEvents() {
 }
 
 void resetRuntime() {
+    closeRealDialogsWith(std::nullopt);
     Window::discardAll();
     processEvents();
     state().app.reset();
@@ -112,6 +117,111 @@ Picture grab(const Control& control) {
 
 Picture grab(const Window& window) {
     return pictureFromImage(window.peer().top->grab().toImage());
+}
+
+Picture renderEditField(const Control& field, std::string_view text, int caret) {
+    auto* shown = qobject_cast<QLineEdit*>(field.peer().widget.data());
+    if (shown == nullptr)
+        return {};
+    QLineEdit plain(shown->parentWidget());
+    plain.setGeometry(shown->geometry());
+    plain.setFont(shown->font());
+    plain.setAlignment(shown->alignment());
+    plain.setFocusPolicy(Qt::NoFocus);
+    plain.setText(toQString(text));
+    plain.setCursorPosition(caret);
+    plain.show();
+    return pictureFromImage(plain.grab().toImage());
+}
+
+Bounds availableArea() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect r = screen ? screen->availableGeometry() : QRect();
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+
+Bounds frameOf(const Window& window) {
+    const QRect r = window.peer().top->frameGeometry();
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+
+Bounds onScreen(const Control& control) {
+    const QWidget* w = control.peer().widget;
+    if (w == nullptr)
+        return {};
+    const QPoint origin = w->mapToGlobal(QPoint(0, 0));
+    return {origin.x(), origin.y(), w->width(), w->height()};
+}
+
+void minimise(Window& window) {
+    QWidget* top = window.peer().top;
+    top->setWindowState(top->windowState() | Qt::WindowMinimized);
+    processEvents();
+}
+
+bool isMinimised(const Window& window) {
+    return window.peer().top->isMinimized();
+}
+
+bool isActive(const Window& window) {
+    processEvents();
+    return QApplication::activeWindow() == window.peer().top;
+}
+
+void activate(Window* window) {
+    QApplication::setActiveWindow(window ? window->peer().top : nullptr);
+    processEvents();
+}
+
+namespace {
+
+struct RealDialogs {
+    QPointer<QTimer> timer;
+    QPointer<QWidget> answered; // the dialog that got its key, which may take a moment to go
+    std::vector<std::string> owners;
+};
+
+RealDialogs& realDialogs() {
+    static RealDialogs r;
+    return r;
+}
+
+void keyTo(QWidget* target, Qt::Key code, const QString& text) {
+    QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &release);
+}
+
+} // namespace
+
+void closeRealDialogsWith(std::optional<std::string> key) {
+    RealDialogs& r = realDialogs();
+    if (r.timer) {
+        delete r.timer;
+        state().dialogs.enabled = true;
+    }
+    r.owners.clear();
+    if (!key)
+        return;
+    state().dialogs.enabled = false;
+    const Qt::Key code = *key == "Return" ? Qt::Key_Return : Qt::Key_Escape;
+    const QString text = code == Qt::Key_Return ? QStringLiteral("\r") : QStringLiteral("\x1b");
+    r.timer = new QTimer(qApp);
+    QObject::connect(r.timer, &QTimer::timeout, r.timer, [code, text] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (dialog == nullptr || !dialog->isVisible() || dialog == realDialogs().answered)
+            return;
+        realDialogs().answered = dialog;
+        QWidget* owner = dialog->parentWidget() ? dialog->parentWidget()->window() : nullptr;
+        realDialogs().owners.push_back(owner ? toStdString(owner->windowTitle()) : "");
+        keyTo(dialog->focusWidget() ? dialog->focusWidget() : dialog, code, text);
+    });
+    r.timer->start(20);
+}
+
+std::vector<std::string> realDialogOwners() {
+    return realDialogs().owners;
 }
 
 void pressKey(Window& window, const std::string& key) {
