@@ -140,6 +140,25 @@ protected:
     }
 };
 
+// Each radio array is one stop of the tab order, on its selected member, and the arrow keys
+// move within the array: the toolkit's convention. The toolkit itself makes the group one stop
+// but stops at whichever member comes first in the tab order.
+class RadioButtonWidget : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override {
+        QRadioButton::focusInEvent(event);
+        if (event->reason() != Qt::TabFocusReason && event->reason() != Qt::BacktabFocusReason)
+            return;
+        QAbstractButton* selected = group() ? group()->checkedButton() : nullptr;
+        if (selected && selected != this && selected->isEnabled() &&
+            selected->isVisibleTo(window()))
+            selected->setFocus(event->reason());
+    }
+};
+
 QString displayText(std::string_view text) {
     QString s = toQString(text);
     s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
@@ -314,7 +333,7 @@ std::string CheckBox::Caption() const {
 }
 
 RadioButton::RadioButton(Window& window, const ControlSpec& spec) : Control(window, spec) {
-    auto* w = place(*this, new QRadioButton(contentOf(window)), spec);
+    auto* w = place(*this, new RadioButtonWidget(contentOf(window)), spec);
     w->setText(toQString(spec.text));
     w->setAutoExclusive(false);
     auto& groups = window.peer().radioGroups;

@@ -232,8 +232,11 @@ void pressKey(Window& window, const std::string& key) {
     if (sequence.isEmpty())
         return;
     const QKeyCombination combination = sequence[0];
-    const Qt::Key code = combination.key();
     const Qt::KeyboardModifiers modifiers = combination.keyboardModifiers();
+    // As the window system reports it, Shift+Tab arrives as Backtab.
+    const Qt::Key code = combination.key() == Qt::Key_Tab && modifiers == Qt::ShiftModifier
+                             ? Qt::Key_Backtab
+                             : combination.key();
     const QString text =
         code == Qt::Key_Return && modifiers == Qt::NoModifier ? QStringLiteral("\r") : QString();
     // As for a real key: the shortcut map sees the key first, then the focused widget.
@@ -277,14 +280,7 @@ void click(Control& control) {
 }
 
 void focusNext(Window& window) {
-    QWidget* top = window.peer().top;
-    QApplication::setActiveWindow(top);
-    QWidget* focused = top->focusWidget();
-    QWidget* next = focused ? focused->nextInFocusChain() : top->nextInFocusChain();
-    while (next && next != focused && next->focusPolicy() == Qt::NoFocus)
-        next = next->nextInFocusChain();
-    if (next)
-        next->setFocus(Qt::TabFocusReason);
+    pressKey(window, "Tab");
 }
 
 std::vector<std::string> shownMenus(const Window& window) {
