@@ -2,6 +2,7 @@
 
 #include "platform/Application.h"
 #include "platform/Menus.h"
+#include "platform/WindowPlacement.h"
 #include "platform/qt/QtSupport.h"
 #include "platform/qt/Widgets.h"
 
@@ -10,6 +11,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QScreen>
 #include <QTimer>
 #include <algorithm>
 
@@ -255,22 +257,48 @@ std::vector<Control*> Window::namedControls(std::string_view name) const {
 void Window::Show() {
     if (closing_)
         return;
+    TopLevelWidget* top = peer_->top;
     if (!placed_) {
-        // A window without a position of its own opens a little below and to the right of the
-        // window opened before it, as desktop windows cascade.
         placed_ = true;
-        const auto open = openWindows();
-        auto self = std::find(open.begin(), open.end(), this);
-        if (self != open.begin() && self != open.end()) {
-            const QRect before = (*std::prev(self))->peer_->top->geometry();
-            QRect g = peer_->top->geometry();
-            g.moveTopLeft(before.topLeft() + QPoint(40, 40));
-            peer_->top->setGeometry(g);
-        }
+        placeOnScreen();
+    } else if (!top->isVisible()) {
+        // Fitting the window to its content forgets that a position given by code is the
+        // frame's; the window manager would then put the content there instead.
+        peer_->layout->activate();
+        top->move(top->pos());
     }
-    peer_->top->show();
-    peer_->top->raise();
-    peer_->top->activateWindow();
+    // A minimised window comes back; show and raise alone leave it minimised.
+    top->setWindowState(top->windowState() & ~Qt::WindowMinimized);
+    top->show();
+    top->raise();
+    top->activateWindow();
+}
+
+void Window::placeOnScreen() {
+    TopLevelWidget* top = peer_->top;
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    const QRect area = screen->availableGeometry();
+    std::vector<Bounds> shown;
+    QMargins frame; // the window manager's decoration, as it is around the windows shown
+    for (Window* w : openWindows()) {
+        if (w == this || !w->isVisible())
+            continue;
+        const QRect outer = w->peer_->top->frameGeometry();
+        const QRect inner = w->peer_->top->geometry();
+        if (shown.empty())
+            frame = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                             outer.right() - inner.right(), outer.bottom() - inner.bottom());
+        shown.push_back({outer.x(), outer.y(), outer.width(), outer.height()});
+    }
+    peer_->layout->activate();
+    const QSize size = top->size().grownBy(frame);
+    const Bounds place = openingPlace({area.x(), area.y(), area.width(), area.height()}, shown,
+                                      size.width(), size.height());
+    // A position given before the window is shown is the frame's, and the window manager
+    // keeps it instead of choosing a place of its own.
+    top->move(place.left, place.top);
 }
 
 void Window::Close() {
@@ -308,10 +336,10 @@ bool Window::isVisible() const {
 }
 
 std::int64_t Window::Left() const {
-    return peer_->top->geometry().x();
+    return peer_->top->pos().x();
 }
 std::int64_t Window::Top() const {
-    return peer_->top->geometry().y();
+    return peer_->top->pos().y();
 }
 std::int64_t Window::Width() const {
     return peer_->content->width();
@@ -326,16 +354,12 @@ static int clampToScreenRange(std::int64_t v) {
 
 void Window::Left(std::int64_t left) {
     placed_ = true;
-    QRect g = peer_->top->geometry();
-    g.moveLeft(clampToScreenRange(left));
-    peer_->top->setGeometry(g);
+    peer_->top->move(clampToScreenRange(left), peer_->top->pos().y());
 }
 
 void Window::Top(std::int64_t top) {
     placed_ = true;
-    QRect g = peer_->top->geometry();
-    g.moveTop(clampToScreenRange(top));
-    peer_->top->setGeometry(g);
+    peer_->top->move(peer_->top->pos().x(), clampToScreenRange(top));
 }
 
 void Window::Width(std::int64_t width) {

@@ -1,0 +1,80 @@
+#include "platform/Testing.h"
+#include "support/Program.h"
+#include "ui/WIInfo.h"
+#include "ui/WIopt.h"
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace planora::test {
+namespace {
+
+namespace pt = planora::testing;
+
+bool overlap(const Bounds& a, const Bounds& b) {
+    return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
+           b.top < a.top + a.height;
+}
+
+class DesktopTest : public ProgramTest {
+protected:
+    WIopt& pressOptionen() {
+        pt::click(*window().PushButton3());
+        return WIopt::instance();
+    }
+};
+
+TEST_F(DesktopTest, TheMainWindowOpensAtTheTopLeftAndTheOptionsWindowCoversNoneOfItsControls) {
+    const Bounds area = pt::availableArea();
+    EXPECT_EQ(window().Left(), area.left);
+    EXPECT_EQ(window().Top(), area.top);
+    const Bounds options = pt::frameOf(pressOptionen());
+    EXPECT_EQ(options.left, 10);
+    EXPECT_EQ(options.top, 380);
+    for (const auto& c : window().controls())
+        if (c->Visible()) {
+            EXPECT_FALSE(overlap(options, pt::onScreen(*c))) << c->Name() << c->Index();
+        }
+}
+
+struct Reshow {
+    std::string_view name;
+    std::function<Window&(main&)> show;
+};
+
+std::ostream& operator<<(std::ostream& os, const Reshow& r) {
+    return os << r.name;
+}
+
+class ShowingAgain : public DesktopTest, public ::testing::WithParamInterface<Reshow> {};
+
+TEST_P(ShowingAgain, BringsAMinimisedWindowBackToTheFrontWithTheKeyboard) {
+    Window& first = GetParam().show(window());
+    pt::minimise(first);
+    ASSERT_TRUE(pt::isMinimised(first));
+    pt::activate(&window());
+    Window& again = GetParam().show(window());
+    EXPECT_EQ(&again, &first);
+    EXPECT_FALSE(pt::isMinimised(again));
+    EXPECT_TRUE(again.isVisible());
+    EXPECT_TRUE(pt::isActive(again));
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, ShowingAgain,
+                         ::testing::Values(Reshow{"Optionen",
+                                                  [](main& w) -> Window& {
+                                                      pt::click(*w.PushButton3());
+                                                      return WIopt::instance();
+                                                  }},
+                                           Reshow{"CtrlI",
+                                                  [](main& w) -> Window& {
+                                                      pt::pressKey(w, "Ctrl+I");
+                                                      return WIInfo::instance();
+                                                  }}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace planora::test
