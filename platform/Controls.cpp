@@ -77,6 +77,8 @@ protected:
     }
 };
 
+// A field that is not being edited shows its text from the first character: a text wider than
+// the field would otherwise keep its end in view, and a number would lose its sign.
 class LineEditWidget : public OwnedWidget<QLineEdit, EditField> {
 public:
     using OwnedWidget::OwnedWidget;

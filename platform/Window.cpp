@@ -3,6 +3,7 @@
 #include "platform/Application.h"
 #include "platform/Menus.h"
 #include "platform/WindowPlacement.h"
+#include "platform/qt/FrontWindow.h"
 #include "platform/qt/QtSupport.h"
 #include "platform/qt/Widgets.h"
 
@@ -54,6 +55,8 @@ void TopLevelWidget::closeEvent(QCloseEvent* event) {
 
 void TopLevelWidget::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        noteActivated(this);
     if (event->type() != QEvent::WindowStateChange || owner_ == nullptr)
         return;
     const auto* change = static_cast<QWindowStateChangeEvent*>(event);

@@ -1,3 +1,4 @@
+#include "platform/Dialogs.h"
 #include "platform/Testing.h"
 #include "support/Program.h"
 #include "ui/WIInfo.h"
@@ -75,6 +76,56 @@ INSTANTIATE_TEST_SUITE_P(Windows, ShowingAgain,
                                                       return WIInfo::instance();
                                                   }}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The window in front opens a real dialog, which is closed with a key; the keyboard must come
+// back to that window, also when the toolkit had not made it the active one again yet (as
+// without a window manager, right after an earlier dialog).
+struct DialogCase {
+    std::string_view name;
+    std::string_view key;
+    std::function<Window&(main&)> front;
+    std::function<void(Window&)> open;
+};
+
+std::ostream& operator<<(std::ostream& os, const DialogCase& c) {
+    return os << c.name;
+}
+
+class AfterADialog : public DesktopTest, public ::testing::WithParamInterface<DialogCase> {};
+
+TEST_P(AfterADialog, TheKeyboardIsBackWithTheWindowInFront) {
+    const DialogCase& c = GetParam();
+    Window& front = c.front(window());
+    pt::activate(&front);
+    pt::activate(nullptr);
+    pt::closeRealDialogsWith(std::string(c.key));
+    c.open(front);
+    EXPECT_EQ(pt::realDialogOwners(), std::vector<std::string>{front.Title()});
+    pt::closeRealDialogsWith(std::nullopt);
+    EXPECT_TRUE(pt::isActive(front));
+}
+
+Window& mainWindow(main& w) {
+    return w;
+}
+Window& optionsWindow(main& w) {
+    pt::click(*w.PushButton3());
+    return WIopt::instance();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dialogs, AfterADialog,
+    ::testing::Values(
+        DialogCase{
+            "MessageClosedWithReturn", "Return", mainWindow,
+            [](Window&) { MsgBox("Nicht genu\xCC\x88gend Speicher oder unbekanntes Format! "); }},
+        DialogCase{"OpenDialogCancelledWithEscape", "Escape", mainWindow,
+                   [](Window& w) { w.chooseMenuItem("FiLoad"); }},
+        DialogCase{"OpenDialogFromTheOptionsWindow", "Escape", optionsWindow,
+                   [](Window& w) { pt::click(*static_cast<WIopt&>(w).BevelButton1()); }},
+        DialogCase{"SaveDialogCancelledWithEscape", "Escape", mainWindow,
+                   [](Window& w) { w.chooseMenuItem("FIsave"); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace planora::test
