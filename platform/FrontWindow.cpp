@@ -1,14 +1,16 @@
 #include "platform/qt/FrontWindow.h"
 
 #include <QApplication>
+#include <vector>
 
 namespace planora {
 
 namespace {
 
-QPointer<QWidget>& lastActive() {
-    static QPointer<QWidget> window;
-    return window;
+// The program windows, the one active last at the end.
+std::vector<QPointer<QWidget>>& history() {
+    static std::vector<QPointer<QWidget>> windows;
+    return windows;
 }
 
 bool isProgramWindow(const QWidget* w) {
@@ -18,14 +20,26 @@ bool isProgramWindow(const QWidget* w) {
 } // namespace
 
 void noteActivated(QWidget* window) {
-    lastActive() = window;
+    auto& h = history();
+    std::erase_if(h, [window](const QPointer<QWidget>& w) { return w.isNull() || w == window; });
+    h.emplace_back(window);
 }
 
-QWidget* frontWindow() {
-    if (QWidget* active = QApplication::activeWindow(); isProgramWindow(active))
+QWidget* frontWindow(const QWidget* except) {
+    if (QWidget* active = QApplication::activeWindow(); isProgramWindow(active) && active != except)
         return active;
-    QWidget* last = lastActive();
-    return last && last->isVisible() ? last : nullptr;
+    const auto& h = history();
+    for (auto it = h.rbegin(); it != h.rend(); ++it)
+        if (*it && *it != except && (*it)->isVisible())
+            return *it;
+    return nullptr;
+}
+
+void giveKeyboardOn(const QWidget* closing) {
+    if (QWidget* next = frontWindow(closing)) {
+        next->raise();
+        next->activateWindow();
+    }
 }
 
 ReturnFocus::ReturnFocus() : window_(frontWindow()) {}

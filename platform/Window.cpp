@@ -313,7 +313,10 @@ void Window::handleClose() {
         return;
     closing_ = true;
     runGuarded([this] { Event_Close(); });
+    const bool hadKeyboard = peer_->top->isActiveWindow();
     peer_->top->hide();
+    if (hadKeyboard)
+        giveKeyboardOn(peer_->top);
     auto& open = registry().open;
     auto it = std::find_if(open.begin(), open.end(),
                            [this](const auto& entry) { return entry.second.get() == this; });

@@ -77,6 +77,20 @@ INSTANTIATE_TEST_SUITE_P(Windows, ShowingAgain,
                                                   }}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(DesktopTest, ClosingTheWindowInFrontGivesTheKeyboardToTheOneBefore) {
+    WIopt& options = pressOptionen();
+    pt::activate(&options);
+    window().chooseMenuItem("Ueber");
+    WIInfo& info = WIInfo::instance();
+    ASSERT_TRUE(pt::isActive(info));
+    pt::pressKey(info, "Return"); // the info window's "OK"
+    ASSERT_TRUE(Window::find("WIInfo.WIInfo").isNil());
+    EXPECT_TRUE(pt::isActive(options));
+    pt::activate(&window());
+    options.Close();
+    EXPECT_TRUE(pt::isActive(window())) << "a window that was not in front takes nothing";
+}
+
 // The window in front opens a real dialog, which is closed with a key; the keyboard must come
 // back to that window, also when the toolkit had not made it the active one again yet (as
 // without a window manager, right after an earlier dialog).
