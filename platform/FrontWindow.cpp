@@ -17,6 +17,13 @@ bool isProgramWindow(const QWidget* w) {
     return w != nullptr && w->inherits("planora::TopLevelWidget");
 }
 
+void bringForward(QWidget* window) {
+    if (window && window->isVisible()) {
+        window->raise();
+        window->activateWindow();
+    }
+}
+
 } // namespace
 
 void noteActivated(QWidget* window) {
@@ -36,19 +43,13 @@ QWidget* frontWindow(const QWidget* except) {
 }
 
 void giveKeyboardOn(const QWidget* closing) {
-    if (QWidget* next = frontWindow(closing)) {
-        next->raise();
-        next->activateWindow();
-    }
+    bringForward(frontWindow(closing));
 }
 
 ReturnFocus::ReturnFocus() : window_(frontWindow()) {}
 
 ReturnFocus::~ReturnFocus() {
-    if (window_ && window_->isVisible()) {
-        window_->raise();
-        window_->activateWindow();
-    }
+    bringForward(window_);
 }
 
 } // namespace planora
