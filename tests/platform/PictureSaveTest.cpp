@@ -4,14 +4,19 @@
 #include "support/TempDir.h"
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <map>
 #include <set>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -93,8 +98,12 @@ TEST_F(PictureFileSave, LosslessFormatsKeepEveryPixelAndReplaceAnOldFile) {
     EXPECT_EQ(listing(dir_.path()), (std::set<std::string>{"p.bmp", "p.tif"}));
 }
 
-// A failed save reports itself in German, leaves the file that was there byte for byte and
-// leaves no temporary file behind.
+std::string failureMessage(const std::string& path, const std::string& reason) {
+    return "Das Bild konnte nicht gespeichert werden:\n" + path + "\n" + reason;
+}
+
+// A failed save reports itself in German with its reason, leaves the file that was there byte
+// for byte and leaves no temporary file behind.
 class FailedSave : public PictureFileSave {
 protected:
     void SetUp() override {
@@ -109,23 +118,32 @@ protected:
         EXPECT_TRUE(readBytes(target_) == kOldBytes) << "the old file was changed";
     }
     // Saves in a child process that first calls prepare; its exit code tells whether the save
-    // failed with the message. 77: prepare could not be done here.
-    int saveInChild(const std::function<bool()>& prepare) {
+    // failed with the message that names reason. 77: prepare could not be done here.
+    int saveInChild(const std::function<bool()>& prepare, const std::string& reason) {
         const pid_t child = ::fork();
         if (child == 0) {
             if (!prepare())
                 ::_exit(77);
             const bool saved = FolderItem(target_).SaveAsPicture(noisyPicture(), 0);
             const auto& m = planora::testing::messages();
-            ::_exit(!saved && m.size() == 1 && m[0].rfind(kMessageStart, 0) == 0 ? 0 : 1);
+            const bool told = m.size() == 1 && m[0] == failureMessage(target_, reason);
+            if (!told)
+                for (const std::string& text : m)
+                    std::fprintf(stderr, "message: %s\n", text.c_str());
+            ::_exit(!saved && told ? 0 : 1);
         }
         int status = 0;
         ::waitpid(child, &status, 0);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
+    // The program goes on: the same picture saves at once into a folder that takes it.
+    void expectTheNextSaveWorks() {
+        const std::string elsewhere = dir_.file("elsewhere.png");
+        EXPECT_TRUE(FolderItem(elsewhere).SaveAsPicture(noisyPicture(), 0));
+        EXPECT_EQ(readBytes(elsewhere).substr(0, 4), "\x89PNG");
+    }
 
     static constexpr const char* kOldBytes = "the old picture";
-    static constexpr const char* kMessageStart = "Das Bild konnte nicht gespeichert werden";
     fs::path folder_;
     std::string target_;
 };
@@ -134,9 +152,19 @@ TEST_F(FailedSave, IntoAFolderThatIsGone) {
     const std::string path = (folder_ / "gone" / "bild.png").string();
     EXPECT_FALSE(FolderItem(path).SaveAsPicture(noisyPicture(), 0));
     EXPECT_EQ(planora::testing::messages(),
-              std::vector<std::string>{"Das Bild konnte nicht gespeichert werden:\n" + path});
+              std::vector<std::string>{failureMessage(path, "Der Ordner existiert nicht mehr")});
     EXPECT_FALSE(fs::exists(folder_ / "gone"));
     expectNothingChanged();
+    expectTheNextSaveWorks();
+}
+
+TEST_F(FailedSave, IntoAFolderRemovedWhileTheDialogWasOpen) {
+    fs::remove_all(folder_);
+    EXPECT_FALSE(FolderItem(target_).SaveAsPicture(noisyPicture(), 0));
+    EXPECT_EQ(planora::testing::messages(),
+              std::vector<std::string>{failureMessage(target_, "Der Ordner existiert nicht mehr")});
+    EXPECT_FALSE(fs::exists(folder_));
+    expectTheNextSaveWorks();
 }
 
 TEST_F(FailedSave, IntoAReadOnlyFolder) {
@@ -145,10 +173,12 @@ TEST_F(FailedSave, IntoAReadOnlyFolder) {
     ::chmod(target_.c_str(), 0666);
     ::chmod(folder_.c_str(), 0555);
     // Root writes anywhere; as root the child gives up its privileges first.
-    const int result = saveInChild([] {
-        return ::geteuid() != 0 ||
-               (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0);
-    });
+    const int result = saveInChild(
+        [] {
+            return ::geteuid() != 0 ||
+                   (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0);
+        },
+        "Keine Schreibberechtigung für diesen Ordner");
     ::chmod(folder_.c_str(), 0755);
     if (result == 77)
         GTEST_SKIP() << "cannot drop privileges here";
@@ -156,13 +186,15 @@ TEST_F(FailedSave, IntoAReadOnlyFolder) {
     expectNothingChanged();
 }
 
-TEST_F(FailedSave, ThatRunsOutOfRoomWhileWriting) {
+TEST_F(FailedSave, BeyondTheFileSizeLimit) {
     // Writes beyond the limit fail as on a full disk, without needing one.
-    const int result = saveInChild([] {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{16 * 1024, 16 * 1024};
-        return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    });
+    const int result = saveInChild(
+        [] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{16 * 1024, 16 * 1024};
+            return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+        },
+        "Die Datei wäre größer, als es hier erlaubt ist");
     ASSERT_NE(result, 77);
     EXPECT_EQ(result, 0);
     expectNothingChanged();
@@ -174,9 +206,161 @@ TEST_F(FailedSave, OnAFullDisk) {
         GTEST_SKIP() << "cannot mount a file system here";
     writeBytes(target_, kOldBytes);
     EXPECT_FALSE(FolderItem(target_).SaveAsPicture(noisyPicture(), 0));
-    EXPECT_EQ(planora::testing::messages().size(), 1u);
+    EXPECT_EQ(planora::testing::messages(),
+              std::vector<std::string>{
+                  failureMessage(target_, "Kein Speicherplatz mehr auf dem Datenträger")});
     expectNothingChanged();
     ::umount2(folder_.c_str(), MNT_DETACH);
+    expectTheNextSaveWorks();
+}
+
+// --- Targets that are not plain files ----------------------------------------------------
+
+// What lstat() says stands at each name of a folder.
+std::map<std::string, mode_t> kinds(const fs::path& folder) {
+    std::map<std::string, mode_t> found;
+    for (const std::string& name : listing(folder)) {
+        struct stat status {};
+        ::lstat((folder / name).c_str(), &status);
+        found[name] = status.st_mode & S_IFMT;
+    }
+    return found;
+}
+
+bool makeSocket(const std::string& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (fd < 0 || path.size() >= sizeof address.sun_path)
+        return false;
+    path.copy(address.sun_path, path.size());
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return bound;
+}
+
+struct NotAPlainFile {
+    const char* name;
+    // Makes what stands at "bild.png" in the folder; false where this system refuses.
+    bool (*make)(const fs::path& folder);
+    const char* reason;
+    friend void PrintTo(const NotAPlainFile& n, std::ostream* os) { *os << n.name; }
+};
+
+constexpr const char* kIsFolder =
+    "Unter diesem Namen gibt es schon einen Ordner; ersetzt wird nur eine gewöhnliche Datei";
+constexpr const char* kIsDevice =
+    "Unter diesem Namen gibt es schon ein Gerät; ersetzt wird nur eine gewöhnliche Datei";
+constexpr const char* kIsPipe = "Unter diesem Namen gibt es schon eine benannte Pipe; ersetzt "
+                                "wird nur eine gewöhnliche Datei";
+constexpr const char* kIsSocket =
+    "Unter diesem Namen gibt es schon einen Socket; ersetzt wird nur eine gewöhnliche Datei";
+
+// A character device with the numbers of /dev/null, made in the test's own folder.
+bool makeDevice(const fs::path& path) {
+    return ::mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+}
+
+const NotAPlainFile kNotPlainFiles[] = {
+    {"folder", [](const fs::path& f) { return fs::create_directory(f / "bild.png"); }, kIsFolder},
+    {"pipe", [](const fs::path& f) { return ::mkfifo((f / "bild.png").c_str(), 0644) == 0; },
+     kIsPipe},
+    {"socket", [](const fs::path& f) { return makeSocket((f / "bild.png").string()); }, kIsSocket},
+    {"pipeThroughALink",
+     [](const fs::path& f) {
+         fs::create_symlink("pipe", f / "bild.png");
+         return ::mkfifo((f / "pipe").c_str(), 0644) == 0;
+     },
+     kIsPipe},
+    {"folderThroughALink",
+     [](const fs::path& f) {
+         fs::create_symlink(f / "sub", f / "bild.png");
+         return fs::create_directory(f / "sub");
+     },
+     kIsFolder},
+    {"device", [](const fs::path& f) { return makeDevice(f / "bild.png"); }, kIsDevice},
+    {"deviceThroughTwoLinks",
+     [](const fs::path& f) {
+         fs::create_symlink("device", f / "link");
+         fs::create_symlink(f / "link", f / "bild.png");
+         return makeDevice(f / "device");
+     },
+     kIsDevice},
+};
+
+class RefusedTarget : public PictureFileSave,
+                      public ::testing::WithParamInterface<NotAPlainFile> {};
+
+TEST_P(RefusedTarget, IsLeftAsItWasAndTheMessageSaysWhy) {
+    const NotAPlainFile& row = GetParam();
+    if (!row.make(dir_.path()))
+        GTEST_SKIP() << "this system refuses to make a " << row.name;
+    const auto before = kinds(dir_.path());
+    const std::string path = dir_.file("bild.png");
+    EXPECT_FALSE(FolderItem(path).SaveAsPicture(solidPicture(5, 4, kRed), 0));
+    EXPECT_EQ(planora::testing::messages(),
+              std::vector<std::string>{failureMessage(path, row.reason)});
+    EXPECT_EQ(kinds(dir_.path()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, RefusedTarget, ::testing::ValuesIn(kNotPlainFiles),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- Links and permissions -----------------------------------------------------------------
+
+mode_t modeOf(const std::string& path) {
+    struct stat status {};
+    ::stat(path.c_str(), &status);
+    return status.st_mode & 07777;
+}
+
+TEST_F(PictureFileSave, ALinkStaysAndTheFileItLeadsToIsReplacedKeepingItsMode) {
+    fs::create_directory(dir_.path() / "real");
+    const std::string real = dir_.file("real/bild.png");
+    writeBytes(real, "old");
+    ::chmod(real.c_str(), 0640);
+    fs::create_symlink("real/bild.png", dir_.path() / "near.png");
+    fs::create_symlink(dir_.path() / "near.png", dir_.path() / "far.png");
+    for (const char* name : {"near.png", "far.png"}) {
+        SCOPED_TRACE(name);
+        writeBytes(real, "old");
+        ASSERT_TRUE(FolderItem(dir_.file(name)).SaveAsPicture(solidPicture(5, 4, kRed), 0));
+        EXPECT_TRUE(fs::is_symlink(dir_.path() / name));
+        EXPECT_EQ(readBytes(real).substr(0, 4), "\x89PNG");
+        EXPECT_EQ(modeOf(real), 0640u);
+    }
+    EXPECT_EQ(listing(dir_.path()), (std::set<std::string>{"far.png", "near.png", "real"}));
+    EXPECT_EQ(listing(dir_.path() / "real"), std::set<std::string>{"bild.png"});
+    EXPECT_TRUE(planora::testing::messages().empty());
+}
+
+TEST_F(PictureFileSave, ALinkToAFileNotYetThereCreatesThatFile) {
+    fs::create_symlink("new.png", dir_.path() / "bild.png");
+    ASSERT_TRUE(FolderItem(dir_.file("bild.png")).SaveAsPicture(solidPicture(5, 4, kRed), 0));
+    EXPECT_TRUE(fs::is_symlink(dir_.path() / "bild.png"));
+    EXPECT_EQ(readBytes(dir_.file("new.png")).substr(0, 4), "\x89PNG");
+}
+
+TEST_F(PictureFileSave, AReplacedFileKeepsItsModeAndOwnerAndANewOneFollowsTheUmask) {
+    const std::string kept = dir_.file("kept.png"), fresh = dir_.file("fresh.png");
+    writeBytes(kept, "old");
+    ::chmod(kept.c_str(), 0604);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(kept.c_str(), 65534, 65534), 0);
+    }
+    const mode_t oldMask = ::umask(027);
+    EXPECT_TRUE(FolderItem(kept).SaveAsPicture(solidPicture(5, 4, kRed), 0));
+    EXPECT_TRUE(FolderItem(fresh).SaveAsPicture(solidPicture(5, 4, kRed), 0));
+    ::umask(oldMask);
+    EXPECT_EQ(modeOf(kept), 0604u);
+    EXPECT_EQ(modeOf(fresh), 0640u);
+    if (root) {
+        struct stat status {};
+        ::stat(kept.c_str(), &status);
+        EXPECT_EQ(status.st_uid, 65534u);
+        EXPECT_EQ(status.st_gid, 65534u);
+    }
 }
 
 } // namespace
