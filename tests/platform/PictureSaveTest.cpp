@@ -1,6 +1,7 @@
 #include "platform/FolderItem.h"
 #include "platform/Testing.h"
 #include "support/PictureFiles.h"
+#include "support/Program.h"
 #include "support/TempDir.h"
 
 #include <csignal>
@@ -360,6 +361,151 @@ TEST_F(PictureFileSave, AReplacedFileKeepsItsModeAndOwnerAndANewOneFollowsTheUma
         ::stat(kept.c_str(), &status);
         EXPECT_EQ(status.st_uid, 65534u);
         EXPECT_EQ(status.st_gid, 65534u);
+    }
+}
+
+// --- The real save dialog ----------------------------------------------------------------
+
+using planora::testing::FrontDialog;
+using planora::testing::messages;
+
+// The program saving through the toolkit's real dialog.
+class SaveDialog : public ProgramTest {
+protected:
+    // Saves through the real dialog, opened in the test's folder unless told to open where it
+    // opens by itself: types name over the proposed one unless name is empty, presses Return,
+    // answers a question that comes up with answer, then cancels the dialog if it is still
+    // open. Returns every dialog seen in front, in order.
+    std::vector<FrontDialog> save(const std::string& name, const std::string& answer,
+                                  bool inTheTestsFolder = true) {
+        using namespace planora::testing;
+        auto seen = std::make_shared<std::vector<FrontDialog>>();
+        auto look = [seen] {
+            const auto front = frontDialog();
+            if (front)
+                seen->push_back(*front);
+            return front;
+        };
+        runNextSaveDialog({
+                              [look, name] {
+                                  look();
+                                  if (!name.empty()) {
+                                      pressKeyInFrontDialog("Ctrl+A");
+                                      typeInFrontDialog(name);
+                                  }
+                                  pressKeyInFrontDialog("Return");
+                              },
+                              [look, answer] {
+                                  const auto front = look();
+                                  if (front && !front->fileDialog) {
+                                      EXPECT_TRUE(clickInFrontDialog(answer));
+                                  }
+                              },
+                              [look] {
+                                  const auto front = look();
+                                  if (front && front->fileDialog)
+                                      pressKeyInFrontDialog("Escape");
+                              },
+                          },
+                          inTheTestsFolder ? std::optional<std::string>(dir_.path().string())
+                                           : std::nullopt);
+        app().savepic();
+        return *seen;
+    }
+
+    std::string png(const std::string& name) const {
+        return readBytes(dir_.file(name)).substr(0, 4);
+    }
+
+    TempDir dir_;
+};
+
+std::string toolkitQuestion(const std::string& name) {
+    return "Die Datei " + name + " existiert bereits.\nSoll sie überschrieben werden?";
+}
+std::string ownQuestion(const std::string& name) {
+    return "Das Bild wird als " + name + " gespeichert.\n" + toolkitQuestion(name);
+}
+
+TEST_F(SaveDialog, ProposesBildAndAsksBeforeReplacingBildPng) {
+    writeBytes(dir_.file("bild.png"), "the user's picture");
+    const auto seen = save("", "Nein");
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_TRUE(seen[0].fileDialog);
+    EXPECT_EQ(seen[0].text, "bild");
+    EXPECT_EQ(seen[1].text, toolkitQuestion("bild.png"));
+    EXPECT_EQ(seen[1].buttons, (std::vector<std::string>{"Ja", "Nein"}));
+    EXPECT_TRUE(seen[2].fileDialog) << "after Nein the user chooses again";
+    EXPECT_EQ(readBytes(dir_.file("bild.png")), "the user's picture");
+    EXPECT_EQ(listing(dir_.path()), std::set<std::string>{"bild.png"});
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(SaveDialog, AcceptingTheProposedNameTwiceAsksTheSecondTime) {
+    const auto first = save("", "Nein");
+    EXPECT_EQ(first.size(), 1u) << "no question about a file that is not there";
+    ASSERT_EQ(png("bild.png"), "\x89PNG");
+    writeBytes(dir_.file("bild.png"), "\x89PNG the first save");
+    // As for the user, the second dialog opens where the first one saved.
+    const auto second = save("", "Ja", false);
+    ASSERT_EQ(second.size(), 2u);
+    EXPECT_EQ(second[1].text, toolkitQuestion("bild.png"));
+    EXPECT_NE(readBytes(dir_.file("bild.png")), "\x89PNG the first save");
+    EXPECT_EQ(png("bild.png"), "\x89PNG");
+    EXPECT_EQ(listing(dir_.path()), std::set<std::string>{"bild.png"});
+}
+
+// What is asked and written for a typed name whose file the writer names differently, and
+// for files that only look like the one written.
+TEST_F(SaveDialog, AsksAboutTheFileThatIsWrittenAndOnlyAboutIt) {
+    struct Row {
+        const char* name;
+        std::vector<std::string> existing;
+        const char* typed;
+        const char* answer;
+        std::string question; // empty: none comes up
+        std::set<std::string> replaced;
+    };
+    const Row rows[] = {
+        {"a file named bild is not bild.png", {"bild"}, "", "Ja", "", {}},
+        {"the written name is asked about",
+         {"notiz.txt.png"},
+         "notiz.txt",
+         "Nein",
+         ownQuestion("notiz.txt.png"),
+         {}},
+        {"and replaced when the user agrees",
+         {"notiz.txt.png"},
+         "notiz.txt",
+         "Ja",
+         ownQuestion("notiz.txt.png"),
+         {"notiz.txt.png"}},
+        {"the typed file, left alone, is not asked about",
+         {"notiz.txt"},
+         "notiz.txt",
+         "Ja",
+         "",
+         {}},
+        {"a picture extension is written as typed",
+         {"foto.JPG"},
+         "foto.JPG",
+         "Ja",
+         toolkitQuestion("foto.JPG"),
+         {"foto.JPG"}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        for (const auto& entry : fs::directory_iterator(dir_.path()))
+            fs::remove_all(entry.path());
+        for (const std::string& file : r.existing)
+            writeBytes(dir_.file(file), "old");
+        const auto seen = save(r.typed, r.answer);
+        ASSERT_FALSE(seen.empty());
+        const bool asked = seen.size() > 1 && !seen[1].fileDialog;
+        EXPECT_EQ(asked ? seen[1].text : "", r.question);
+        for (const std::string& file : r.existing)
+            EXPECT_EQ(readBytes(dir_.file(file)) == "old", r.replaced.count(file) == 0) << file;
+        EXPECT_TRUE(messages().empty());
     }
 }
 
