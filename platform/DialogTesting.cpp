@@ -52,6 +52,7 @@ std::optional<FrontDialog> frontDialog() {
     if (front == nullptr)
         return std::nullopt;
     FrontDialog shown;
+    shown.active = QApplication::activeWindow() == front;
     if (auto* box = qobject_cast<QMessageBox*>(front)) {
         shown.text = toStdString(box->text());
     } else if (qobject_cast<QFileDialog*>(front) != nullptr) {

@@ -138,7 +138,21 @@ public:
     }
 
 protected:
+    // Both questions (the toolkit's and ours) are modal boxes over the dialog. When the user
+    // answers "Nein", the dialog stays for another choice and gets the keyboard back, which
+    // without a window manager nobody else gives it. It is asked for once the event loop has
+    // taken the box away: asked for at once, the X server lets the focus fall to the root.
     void accept() override {
+        acceptChecked();
+        if (isVisible())
+            QTimer::singleShot(0, this, [this] {
+                raise();
+                activateWindow();
+            });
+    }
+
+private:
+    void acceptChecked() {
         const QStringList files = selectedFiles();
         if (files.size() != 1 || QFileInfo(files.constFirst()).isDir()) {
             QFileDialog::accept();

@@ -86,10 +86,12 @@ std::vector<std::string> openDialogListing(const std::string& folder, std::strin
 // when one is given, else where the toolkit's dialog opens by itself.
 void runNextSaveDialog(std::vector<std::function<void()>> steps,
                        std::optional<std::string> folder = std::nullopt);
-// The modal dialog in front: a message box's text, or a file dialog's file name field, and the
-// texts of its buttons without their "&" marks.
+// The modal dialog in front: a message box's text, or a file dialog's file name field, the
+// texts of its buttons without their "&" marks, and whether it is the active window, the one
+// that the keyboard reaches.
 struct FrontDialog {
     bool fileDialog = false;
+    bool active = false;
     std::string text;
     std::vector<std::string> buttons;
 };

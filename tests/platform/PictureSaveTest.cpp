@@ -436,6 +436,7 @@ TEST_F(SaveDialog, ProposesBildAndAsksBeforeReplacingBildPng) {
     EXPECT_EQ(seen[1].text, toolkitQuestion("bild.png"));
     EXPECT_EQ(seen[1].buttons, (std::vector<std::string>{"Ja", "Nein"}));
     EXPECT_TRUE(seen[2].fileDialog) << "after Nein the user chooses again";
+    EXPECT_TRUE(seen[2].active) << "and the keyboard reaches the dialog again";
     EXPECT_EQ(readBytes(dir_.file("bild.png")), "the user's picture");
     EXPECT_EQ(listing(dir_.path()), std::set<std::string>{"bild.png"});
     EXPECT_TRUE(messages().empty());
@@ -503,6 +504,10 @@ TEST_F(SaveDialog, AsksAboutTheFileThatIsWrittenAndOnlyAboutIt) {
         ASSERT_FALSE(seen.empty());
         const bool asked = seen.size() > 1 && !seen[1].fileDialog;
         EXPECT_EQ(asked ? seen[1].text : "", r.question);
+        if (asked && std::string(r.answer) == "Nein") {
+            ASSERT_EQ(seen.size(), 3u);
+            EXPECT_TRUE(seen[2].active) << "the keyboard reaches the dialog again";
+        }
         for (const std::string& file : r.existing)
             EXPECT_EQ(readBytes(dir_.file(file)) == "old", r.replaced.count(file) == 0) << file;
         EXPECT_TRUE(messages().empty());
