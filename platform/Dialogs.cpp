@@ -6,16 +6,21 @@
 #include "platform/qt/QtSupport.h"
 #include "platform/qt/State.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QMessageBox>
 #include <QStringList>
+#include <QTimer>
 #include <algorithm>
+#include <memory>
 
 namespace planora {
 
+using detail::ScriptedDialogs;
 using detail::state;
 
 namespace {
@@ -79,21 +84,118 @@ std::optional<FolderItem> GetOpenFolderItem(std::string_view filter) {
     return FolderItem(*path);
 }
 
+namespace {
+
+// The platform's own question before it replaces a file that the dialog did not ask about.
+bool askToReplace(QWidget* parent, const QString& fileName) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Planora"),
+                    QStringLiteral("Das Bild wird als %1 gespeichert.\n"
+                                   "Die Datei %1 existiert bereits.\n"
+                                   "Soll sie überschrieben werden?")
+                        .arg(fileName),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+// Toolkit's save dialog, made to ask about the file that will be written. A name without an
+// extension gets ".png" from the dialog itself, so that its own question concerns "bild.png"
+// and not the "bild" typed. Any other name that the picture writer would still change
+// ("bild.txt" is written as "bild.txt.png") is asked about under its written name, and the
+// dialog's own question about the typed name, a file left alone, is not asked.
+class SaveDialog : public QFileDialog {
+public:
+    SaveDialog(QWidget* parent, const QString& filter, const QString& folder, const QString& name)
+        : QFileDialog(parent) {
+        setOption(QFileDialog::DontUseNativeDialog);
+        setAcceptMode(QFileDialog::AcceptSave);
+        setFileMode(QFileDialog::AnyFile);
+        setDefaultSuffix(QStringLiteral("png"));
+        if (!filter.isEmpty())
+            setNameFilter(filter);
+        if (!folder.isEmpty())
+            setDirectory(folder);
+        selectFile(name);
+    }
+
+protected:
+    // Both questions (the toolkit's and ours) are modal boxes over the dialog. When the user
+    // answers "Nein", the dialog stays for another choice and gets the keyboard back, which
+    // without a window manager nobody else gives it. It is asked for once the event loop has
+    // taken the box away: asked for at once, the X server lets the focus fall to the root.
+    void accept() override {
+        acceptChecked();
+        if (isVisible())
+            QTimer::singleShot(0, this, [this] {
+                raise();
+                activateWindow();
+            });
+    }
+
+private:
+    void acceptChecked() {
+        const QStringList files = selectedFiles();
+        if (files.size() != 1 || QFileInfo(files.constFirst()).isDir()) {
+            QFileDialog::accept();
+            return;
+        }
+        const QString written =
+            toQString(FolderItem(toStdString(files.constFirst())).picturePath());
+        if (written == files.constFirst()) {
+            QFileDialog::accept();
+            return;
+        }
+        if (QFileInfo::exists(written) && !askToReplace(this, QFileInfo(written).fileName()))
+            return;
+        setOption(QFileDialog::DontConfirmOverwrite, true);
+        QFileDialog::accept();
+        setOption(QFileDialog::DontConfirmOverwrite, false);
+    }
+};
+
+// A test's steps for a real save dialog: each runs from the event loop after the one before
+// it has returned, or while the modal dialog it opened waits for the user. A dialog still open
+// well after the last step is cancelled, so that a test never waits for ever.
+void scheduleSteps(QObject* context, std::shared_ptr<std::vector<std::function<void()>>> steps,
+                   std::size_t next) {
+    const bool done = next >= steps->size();
+    QTimer::singleShot(done ? 5000 : 20, context, [context, steps, next, done] {
+        if (done) {
+            if (QWidget* front = QApplication::activeModalWidget())
+                if (auto* dialog = qobject_cast<QDialog*>(front))
+                    dialog->reject();
+            scheduleSteps(context, steps, next);
+            return;
+        }
+        scheduleSteps(context, steps, next + 1);
+        runGuarded((*steps)[next]);
+    });
+}
+
+} // namespace
+
 std::optional<FolderItem> GetSaveFolderItem(std::string_view filter, std::string_view defaultName) {
     const QString qtFilter = filter.empty() ? QString() : nameFilter(filter);
     auto& dialogs = state().dialogs;
     std::optional<std::string> path;
-    if (dialogs.enabled) {
+    if (dialogs.enabled && !dialogs.realSave) {
         dialogs.lastSaveFilter = std::string(filter);
         dialogs.lastSaveName = std::string(defaultName);
         path = scripted(dialogs.saveAnswers);
     } else {
         const ReturnFocus returnFocus;
-        const QString chosen =
-            QFileDialog::getSaveFileName(dialogParent(), QString(), toQString(defaultName),
-                                         qtFilter, nullptr, QFileDialog::DontUseNativeDialog);
-        if (!chosen.isEmpty())
-            path = toStdString(chosen);
+        std::optional<ScriptedDialogs::RealDialog> test = std::move(dialogs.realSave);
+        dialogs.realSave.reset();
+        const QString folder = test && test->folder ? toQString(*test->folder) : QString();
+        SaveDialog dialog(dialogParent(), qtFilter, folder, toQString(defaultName));
+        if (test)
+            scheduleSteps(
+                &dialog,
+                std::make_shared<std::vector<std::function<void()>>>(std::move(test->steps)), 0);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            path = toStdString(dialog.selectedFiles().constFirst());
     }
     if (!path)
         return std::nullopt;

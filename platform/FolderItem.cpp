@@ -1,13 +1,15 @@
 #include "platform/FolderItem.h"
 
 #include "platform/Dialogs.h"
+#include "platform/picturefiles/FileReplacement.h"
 #include "platform/picturefiles/PictureReader.h"
 #include "platform/qt/QtSupport.h"
 
 #include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
-#include <QSaveFile>
+#include <cerrno>
+#include <cstring>
 
 namespace planora {
 
@@ -28,6 +30,51 @@ QByteArray formatForSuffix(const QString& suffix) {
     return {};
 }
 
+const char* refusal(detail::NotAFile kind) {
+    switch (kind) {
+    case detail::NotAFile::Folder:
+        return "Unter diesem Namen gibt es schon einen Ordner; ersetzt wird nur eine gewöhnliche "
+               "Datei";
+    case detail::NotAFile::Device:
+        return "Unter diesem Namen gibt es schon ein Gerät; ersetzt wird nur eine gewöhnliche "
+               "Datei";
+    case detail::NotAFile::Pipe:
+        return "Unter diesem Namen gibt es schon eine benannte Pipe; ersetzt wird nur eine "
+               "gewöhnliche Datei";
+    case detail::NotAFile::Socket:
+        return "Unter diesem Namen gibt es schon einen Socket; ersetzt wird nur eine "
+               "gewöhnliche Datei";
+    case detail::NotAFile::Other:
+        break;
+    }
+    return "Unter diesem Namen gibt es schon etwas anderes als eine Datei; ersetzt wird nur eine "
+           "gewöhnliche Datei";
+}
+
+// Why a save failed, in words a user can act on; the system's own text for anything else.
+std::string failureReason(const detail::ReplaceResult& result) {
+    if (result.refused)
+        return refusal(*result.refused);
+    switch (result.error) {
+    case ENOSPC:
+    case EDQUOT:
+        return "Kein Speicherplatz mehr auf dem Datenträger";
+    case EFBIG:
+        return "Die Datei wäre größer, als es hier erlaubt ist";
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return "Keine Schreibberechtigung für diesen Ordner";
+    case ENOENT:
+    case ENOTDIR:
+        return "Der Ordner existiert nicht mehr";
+    default:
+        break;
+    }
+    char text[256];
+    return std::string("Das System meldet: ") + strerror_r(result.error, text, sizeof text);
+}
+
 } // namespace
 
 Picture FolderItem::OpenAsPicture() const {
@@ -38,36 +85,37 @@ Picture FolderItem::OpenAsPicture(std::int64_t boxWidth, std::int64_t boxHeight)
     return readPictureFile(path_, PixelSize{boxWidth, boxHeight});
 }
 
+std::string FolderItem::picturePath() const {
+    if (formatForSuffix(QFileInfo(toQString(path_)).suffix()).isEmpty())
+        return path_ + ".png";
+    return path_;
+}
+
 bool FolderItem::SaveAsPicture(const Picture& picture, int) const {
-    const QImage& image = imageOf(picture);
-    QString path = toQString(path_);
-    QByteArray format = formatForSuffix(QFileInfo(path).suffix());
-    if (format.isEmpty()) {
-        path += QStringLiteral(".png");
-        format = "png";
-    }
+    const std::string path = picturePath();
+    QByteArray format = formatForSuffix(QFileInfo(toQString(path)).suffix());
     // The writer is always told the format: without one it guesses from the name and, for a
     // name it does not know, writes nothing. It encodes into memory, so that a failing disk
-    // shows as a failed write of ours and not in the middle of an encoder; and only commit()
-    // tells whether the bytes reached the disk.
+    // shows as a failed write of ours, with the system's reason, and not in an encoder.
     QByteArray encoded;
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
     if (format == "jpeg")
         writer.setQuality(95); // the default of 75 blurs the thin axes and pixel edges
-    bool ok = writer.write(image);
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    ok = ok && file.open(QIODevice::WriteOnly) && file.write(encoded) == encoded.size();
-    if (ok) {
-        ok = file.commit();
+    std::string reason;
+    if (!writer.write(imageOf(picture))) {
+        reason = "Das Bild ließ sich nicht in diesem Format schreiben";
     } else {
-        file.cancelWriting();
+        const detail::ReplaceResult result = detail::replaceFile(
+            path, std::string_view(encoded.constData(), std::size_t(encoded.size())));
+        if (!result.ok())
+            reason = failureReason(result);
     }
-    if (!ok)
-        MsgBox("Das Bild konnte nicht gespeichert werden:\n" + toStdString(path));
-    return ok;
+    if (reason.empty())
+        return true;
+    MsgBox("Das Bild konnte nicht gespeichert werden:\n" + path + "\n" + reason);
+    return false;
 }
 
 } // namespace planora

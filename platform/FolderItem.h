@@ -26,11 +26,17 @@ public:
     // the box, at a size whose fit covers exactly the pixels that the full size's fit covers.
     Picture OpenAsPicture(std::int64_t boxWidth, std::int64_t boxHeight) const;
 
-    // Writes the picture into the file, in one step: the file is replaced only once the whole
-    // picture is written, so a failed save leaves an existing file as it was. Format 0
-    // follows the extension of the file name in any letter case (png, bmp, jpg or jpeg, tif
-    // or tiff); a name without one of these gets ".png" and is saved as PNG. Returns false
-    // when writing failed; the user has then been told in a message box.
+    // The file that SaveAsPicture writes: this one when its extension, in any letter case,
+    // names a format we write (png, bmp, jpg or jpeg, tif or tiff), else this name with ".png"
+    // appended.
+    std::string picturePath() const;
+    // Writes the picture into picturePath(), in the format its extension names, in one step:
+    // the file is replaced only once the whole picture is on the disk, so a failed save
+    // leaves an existing file as it was. A symbolic link stays and the file it leads to is
+    // replaced, keeping its permissions. A target that exists and is not a regular file (a
+    // folder, a device, a pipe), directly or through links, is refused and left alone.
+    // Returns false when the picture was not saved; a message box has then told the user
+    // which file it was and why.
     bool SaveAsPicture(const Picture& picture, int format = 0) const;
 
 private:

@@ -6,6 +6,7 @@
 #include "platform/Controls.h"
 #include "platform/Picture.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -106,5 +107,31 @@ std::vector<std::string> shownMenus(const Window& window);
 // offers the registered file type named by filter (every file when the filter is empty),
 // sorted. Opens the dialog without waiting for the user and closes it again.
 std::vector<std::string> openDialogListing(const std::string& folder, std::string_view filter);
+
+// The next save dialog is the toolkit's real one, modal as for the user, while the scripted
+// answers wait. Its steps run one by one from the event loop: each after the one before has
+// returned, or while a modal dialog that the one before opened (such as the question before a
+// file is replaced) waits for the user. They act on the dialog in front through the functions
+// below. A dialog still open five seconds after the last step is cancelled. It opens in folder
+// when one is given, else where the toolkit's dialog opens by itself.
+void runNextSaveDialog(std::vector<std::function<void()>> steps,
+                       std::optional<std::string> folder = std::nullopt);
+// The modal dialog in front: a message box's text, or a file dialog's file name field, the
+// texts of its buttons without their "&" marks, and whether it is the active window, the one
+// that the keyboard reaches.
+struct FrontDialog {
+    bool fileDialog = false;
+    bool active = false;
+    std::string text;
+    std::vector<std::string> buttons;
+};
+std::optional<FrontDialog> frontDialog();
+// Sends a key press (and release) to the focused widget of the modal dialog in front, as
+// pressKey does for a window. Returns false when no modal dialog is open.
+bool pressKeyInFrontDialog(const std::string& key);
+// Types text, key by key, into the focused widget of the modal dialog in front.
+bool typeInFrontDialog(const std::string& text);
+// Clicks the button of the modal dialog in front whose text, without "&", is label.
+bool clickInFrontDialog(const std::string& label);
 
 } // namespace planora::testing

@@ -5,6 +5,7 @@
 #include "platform/Application.h"
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,6 +20,11 @@ struct ScriptedDialogs {
     std::optional<std::string> lastSaveFilter, lastSaveName;
     int unscripted = 0;
     std::vector<std::string> messages;
+    struct RealDialog {
+        std::vector<std::function<void()>> steps;
+        std::optional<std::string> folder;
+    };
+    std::optional<RealDialog> realSave; // the next save dialog
 };
 
 struct RuntimeState {

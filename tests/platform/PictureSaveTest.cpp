@@ -1,0 +1,518 @@
+#include "platform/FolderItem.h"
+#include "platform/Testing.h"
+#include "support/PictureFiles.h"
+#include "support/Program.h"
+#include "support/TempDir.h"
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <map>
+#include <set>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace planora::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr Color kWhite = RGB(255, 255, 255);
+constexpr Color kRed = RGB(255, 0, 0);
+
+std::set<std::string> listing(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+// A picture that compresses badly, so that writing it needs room.
+Picture noisyPicture() {
+    Picture p(300, 300);
+    std::uint32_t seed = 12345;
+    for (std::int64_t y = 0; y < 300; ++y) {
+        std::uint32_t* row = p.row(y);
+        for (std::int64_t x = 0; x < 300; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            row[x] = Picture::wordFromColor(seed >> 8);
+        }
+    }
+    return p;
+}
+
+class PictureFileSave : public ::testing::Test {
+protected:
+    void SetUp() override { planora::testing::clearMessages(); }
+    TempDir dir_;
+};
+
+TEST_F(PictureFileSave, TheTypedExtensionChoosesTheFormat) {
+    struct Row {
+        const char* typed;
+        const char* written;
+        std::string signature;
+    };
+    const std::string png = "\x89PNG", bmp = "BM", jpeg = "\xFF\xD8\xFF", tiff = "II*";
+    const Row rows[] = {
+        {"a.png", "a.png", png},     {"b.PNG", "b.PNG", png},
+        {"c.bmp", "c.bmp", bmp},     {"d.jpg", "d.jpg", jpeg},
+        {"e.JPEG", "e.JPEG", jpeg},  {"f.tif", "f.tif", tiff},
+        {"g.Tiff", "g.Tiff", tiff},  {"bild", "bild.png", png},
+        {"h.gif", "h.gif.png", png}, {"archiv.2024", "archiv.2024.png", png},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.typed);
+        const TempDir folder;
+        EXPECT_TRUE(FolderItem(folder.file(r.typed)).SaveAsPicture(solidPicture(5, 4, kRed), 0));
+        EXPECT_EQ(listing(folder.path()), std::set<std::string>{r.written});
+        EXPECT_EQ(readBytes(folder.file(r.written)).substr(0, r.signature.size()), r.signature);
+    }
+    EXPECT_TRUE(planora::testing::messages().empty());
+}
+
+TEST_F(PictureFileSave, LosslessFormatsKeepEveryPixelAndReplaceAnOldFile) {
+    Picture p = solidPicture(3, 2, kWhite);
+    p.graphics().Pixel(0, 0, kRed);
+    p.graphics().Pixel(2, 1, RGB(1, 2, 3));
+    for (const char* name : {"p.bmp", "p.tif"}) {
+        SCOPED_TRACE(name);
+        writeBytes(dir_.file(name), "old");
+        ASSERT_TRUE(FolderItem(dir_.file(name)).SaveAsPicture(p, 0));
+        const Picture back = FolderItem(dir_.file(name)).OpenAsPicture();
+        ASSERT_FALSE(back.isNil());
+        ASSERT_EQ(back.Width(), 3);
+        ASSERT_EQ(back.Height(), 2);
+        for (std::int64_t y = 0; y < 2; ++y)
+            for (std::int64_t x = 0; x < 3; ++x)
+                EXPECT_EQ(back.graphics().Pixel(x, y), p.graphics().Pixel(x, y));
+    }
+    EXPECT_EQ(listing(dir_.path()), (std::set<std::string>{"p.bmp", "p.tif"}));
+}
+
+std::string failureMessage(const std::string& path, const std::string& reason) {
+    return "Das Bild konnte nicht gespeichert werden:\n" + path + "\n" + reason;
+}
+
+// A failed save reports itself in German with its reason, leaves the file that was there byte
+// for byte and leaves no temporary file behind.
+class FailedSave : public PictureFileSave {
+protected:
+    void SetUp() override {
+        PictureFileSave::SetUp();
+        folder_ = dir_.path() / "pictures";
+        fs::create_directory(folder_);
+        target_ = (folder_ / "bild.png").string();
+        writeBytes(target_, kOldBytes);
+    }
+    void expectNothingChanged() {
+        EXPECT_EQ(listing(folder_), std::set<std::string>{"bild.png"});
+        EXPECT_TRUE(readBytes(target_) == kOldBytes) << "the old file was changed";
+    }
+    // Saves in a child process that first calls prepare; its exit code tells whether the save
+    // failed with the message that names reason. 77: prepare could not be done here.
+    int saveInChild(const std::function<bool()>& prepare, const std::string& reason) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (!prepare())
+                ::_exit(77);
+            const bool saved = FolderItem(target_).SaveAsPicture(noisyPicture(), 0);
+            const auto& m = planora::testing::messages();
+            const bool told = m.size() == 1 && m[0] == failureMessage(target_, reason);
+            if (!told)
+                for (const std::string& text : m)
+                    std::fprintf(stderr, "message: %s\n", text.c_str());
+            ::_exit(!saved && told ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    // The program goes on: the same picture saves at once into a folder that takes it.
+    void expectTheNextSaveWorks() {
+        const std::string elsewhere = dir_.file("elsewhere.png");
+        EXPECT_TRUE(FolderItem(elsewhere).SaveAsPicture(noisyPicture(), 0));
+        EXPECT_EQ(readBytes(elsewhere).substr(0, 4), "\x89PNG");
+    }
+
+    static constexpr const char* kOldBytes = "the old picture";
+    fs::path folder_;
+    std::string target_;
+};
+
+TEST_F(FailedSave, IntoAFolderThatIsGone) {
+    const std::string path = (folder_ / "gone" / "bild.png").string();
+    EXPECT_FALSE(FolderItem(path).SaveAsPicture(noisyPicture(), 0));
+    EXPECT_EQ(planora::testing::messages(),
+              std::vector<std::string>{failureMessage(path, "Der Ordner existiert nicht mehr")});
+    EXPECT_FALSE(fs::exists(folder_ / "gone"));
+    expectNothingChanged();
+    expectTheNextSaveWorks();
+}
+
+TEST_F(FailedSave, IntoAFolderRemovedWhileTheDialogWasOpen) {
+    fs::remove_all(folder_);
+    EXPECT_FALSE(FolderItem(target_).SaveAsPicture(noisyPicture(), 0));
+    EXPECT_EQ(planora::testing::messages(),
+              std::vector<std::string>{failureMessage(target_, "Der Ordner existiert nicht mehr")});
+    EXPECT_FALSE(fs::exists(folder_));
+    expectTheNextSaveWorks();
+}
+
+TEST_F(FailedSave, IntoAReadOnlyFolder) {
+    // Only the folder forbids the save: the old file itself may be written by anyone.
+    ::chmod(dir_.path().c_str(), 0755);
+    ::chmod(target_.c_str(), 0666);
+    ::chmod(folder_.c_str(), 0555);
+    // Root writes anywhere; as root the child gives up its privileges first.
+    const int result = saveInChild(
+        [] {
+            return ::geteuid() != 0 ||
+                   (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0);
+        },
+        "Keine Schreibberechtigung für diesen Ordner");
+    ::chmod(folder_.c_str(), 0755);
+    if (result == 77)
+        GTEST_SKIP() << "cannot drop privileges here";
+    EXPECT_EQ(result, 0);
+    expectNothingChanged();
+}
+
+TEST_F(FailedSave, BeyondTheFileSizeLimit) {
+    // Writes beyond the limit fail as on a full disk, without needing one.
+    const int result = saveInChild(
+        [] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{16 * 1024, 16 * 1024};
+            return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+        },
+        "Die Datei wäre größer, als es hier erlaubt ist");
+    ASSERT_NE(result, 77);
+    EXPECT_EQ(result, 0);
+    expectNothingChanged();
+}
+
+TEST_F(FailedSave, OnAFullDisk) {
+    // The folder becomes a tiny file system that holds the old file and little more.
+    if (::mount("tmpfs", folder_.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a file system here";
+    writeBytes(target_, kOldBytes);
+    EXPECT_FALSE(FolderItem(target_).SaveAsPicture(noisyPicture(), 0));
+    EXPECT_EQ(planora::testing::messages(),
+              std::vector<std::string>{
+                  failureMessage(target_, "Kein Speicherplatz mehr auf dem Datenträger")});
+    expectNothingChanged();
+    ::umount2(folder_.c_str(), MNT_DETACH);
+    expectTheNextSaveWorks();
+}
+
+// --- Targets that are not plain files ----------------------------------------------------
+
+// What lstat() says stands at each name of a folder.
+std::map<std::string, mode_t> kinds(const fs::path& folder) {
+    std::map<std::string, mode_t> found;
+    for (const std::string& name : listing(folder)) {
+        struct stat status {};
+        ::lstat((folder / name).c_str(), &status);
+        found[name] = status.st_mode & S_IFMT;
+    }
+    return found;
+}
+
+bool makeSocket(const std::string& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (fd < 0 || path.size() >= sizeof address.sun_path)
+        return false;
+    path.copy(address.sun_path, path.size());
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return bound;
+}
+
+struct NotAPlainFile {
+    const char* name;
+    // Makes what stands at "bild.png" in the folder; false where this system refuses.
+    bool (*make)(const fs::path& folder);
+    const char* reason;
+    friend void PrintTo(const NotAPlainFile& n, std::ostream* os) { *os << n.name; }
+};
+
+constexpr const char* kIsFolder =
+    "Unter diesem Namen gibt es schon einen Ordner; ersetzt wird nur eine gewöhnliche Datei";
+constexpr const char* kIsDevice =
+    "Unter diesem Namen gibt es schon ein Gerät; ersetzt wird nur eine gewöhnliche Datei";
+constexpr const char* kIsPipe = "Unter diesem Namen gibt es schon eine benannte Pipe; ersetzt "
+                                "wird nur eine gewöhnliche Datei";
+constexpr const char* kIsSocket =
+    "Unter diesem Namen gibt es schon einen Socket; ersetzt wird nur eine gewöhnliche Datei";
+
+// A character device with the numbers of /dev/null, made in the test's own folder.
+bool makeDevice(const fs::path& path) {
+    return ::mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+}
+
+const NotAPlainFile kNotPlainFiles[] = {
+    {"folder", [](const fs::path& f) { return fs::create_directory(f / "bild.png"); }, kIsFolder},
+    {"pipe", [](const fs::path& f) { return ::mkfifo((f / "bild.png").c_str(), 0644) == 0; },
+     kIsPipe},
+    {"socket", [](const fs::path& f) { return makeSocket((f / "bild.png").string()); }, kIsSocket},
+    {"pipeThroughALink",
+     [](const fs::path& f) {
+         fs::create_symlink("pipe", f / "bild.png");
+         return ::mkfifo((f / "pipe").c_str(), 0644) == 0;
+     },
+     kIsPipe},
+    {"folderThroughALink",
+     [](const fs::path& f) {
+         fs::create_symlink(f / "sub", f / "bild.png");
+         return fs::create_directory(f / "sub");
+     },
+     kIsFolder},
+    {"device", [](const fs::path& f) { return makeDevice(f / "bild.png"); }, kIsDevice},
+    {"deviceThroughTwoLinks",
+     [](const fs::path& f) {
+         fs::create_symlink("device", f / "link");
+         fs::create_symlink(f / "link", f / "bild.png");
+         return makeDevice(f / "device");
+     },
+     kIsDevice},
+};
+
+class RefusedTarget : public PictureFileSave,
+                      public ::testing::WithParamInterface<NotAPlainFile> {};
+
+TEST_P(RefusedTarget, IsLeftAsItWasAndTheMessageSaysWhy) {
+    const NotAPlainFile& row = GetParam();
+    if (!row.make(dir_.path()))
+        GTEST_SKIP() << "this system refuses to make a " << row.name;
+    const auto before = kinds(dir_.path());
+    const std::string path = dir_.file("bild.png");
+    EXPECT_FALSE(FolderItem(path).SaveAsPicture(solidPicture(5, 4, kRed), 0));
+    EXPECT_EQ(planora::testing::messages(),
+              std::vector<std::string>{failureMessage(path, row.reason)});
+    EXPECT_EQ(kinds(dir_.path()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, RefusedTarget, ::testing::ValuesIn(kNotPlainFiles),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- Links and permissions -----------------------------------------------------------------
+
+mode_t modeOf(const std::string& path) {
+    struct stat status {};
+    ::stat(path.c_str(), &status);
+    return status.st_mode & 07777;
+}
+
+TEST_F(PictureFileSave, ALinkStaysAndTheFileItLeadsToIsReplacedKeepingItsMode) {
+    fs::create_directory(dir_.path() / "real");
+    const std::string real = dir_.file("real/bild.png");
+    writeBytes(real, "old");
+    ::chmod(real.c_str(), 0640);
+    fs::create_symlink("real/bild.png", dir_.path() / "near.png");
+    fs::create_symlink(dir_.path() / "near.png", dir_.path() / "far.png");
+    for (const char* name : {"near.png", "far.png"}) {
+        SCOPED_TRACE(name);
+        writeBytes(real, "old");
+        ASSERT_TRUE(FolderItem(dir_.file(name)).SaveAsPicture(solidPicture(5, 4, kRed), 0));
+        EXPECT_TRUE(fs::is_symlink(dir_.path() / name));
+        EXPECT_EQ(readBytes(real).substr(0, 4), "\x89PNG");
+        EXPECT_EQ(modeOf(real), 0640u);
+    }
+    EXPECT_EQ(listing(dir_.path()), (std::set<std::string>{"far.png", "near.png", "real"}));
+    EXPECT_EQ(listing(dir_.path() / "real"), std::set<std::string>{"bild.png"});
+    EXPECT_TRUE(planora::testing::messages().empty());
+}
+
+TEST_F(PictureFileSave, ALinkToAFileNotYetThereCreatesThatFile) {
+    fs::create_symlink("new.png", dir_.path() / "bild.png");
+    ASSERT_TRUE(FolderItem(dir_.file("bild.png")).SaveAsPicture(solidPicture(5, 4, kRed), 0));
+    EXPECT_TRUE(fs::is_symlink(dir_.path() / "bild.png"));
+    EXPECT_EQ(readBytes(dir_.file("new.png")).substr(0, 4), "\x89PNG");
+}
+
+TEST_F(PictureFileSave, AReplacedFileKeepsItsModeAndOwnerAndANewOneFollowsTheUmask) {
+    const std::string kept = dir_.file("kept.png"), fresh = dir_.file("fresh.png");
+    writeBytes(kept, "old");
+    ::chmod(kept.c_str(), 0604);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(kept.c_str(), 65534, 65534), 0);
+    }
+    const mode_t oldMask = ::umask(027);
+    EXPECT_TRUE(FolderItem(kept).SaveAsPicture(solidPicture(5, 4, kRed), 0));
+    EXPECT_TRUE(FolderItem(fresh).SaveAsPicture(solidPicture(5, 4, kRed), 0));
+    ::umask(oldMask);
+    EXPECT_EQ(modeOf(kept), 0604u);
+    EXPECT_EQ(modeOf(fresh), 0640u);
+    if (root) {
+        struct stat status {};
+        ::stat(kept.c_str(), &status);
+        EXPECT_EQ(status.st_uid, 65534u);
+        EXPECT_EQ(status.st_gid, 65534u);
+    }
+}
+
+// --- The real save dialog ----------------------------------------------------------------
+
+using planora::testing::FrontDialog;
+using planora::testing::messages;
+
+// The program saving through the toolkit's real dialog.
+class SaveDialog : public ProgramTest {
+protected:
+    // Saves through the real dialog, opened in the test's folder unless told to open where it
+    // opens by itself: types name over the proposed one unless name is empty, presses Return,
+    // answers a question that comes up with answer, then cancels the dialog if it is still
+    // open. Returns every dialog seen in front, in order.
+    std::vector<FrontDialog> save(const std::string& name, const std::string& answer,
+                                  bool inTheTestsFolder = true) {
+        using namespace planora::testing;
+        auto seen = std::make_shared<std::vector<FrontDialog>>();
+        auto look = [seen] {
+            const auto front = frontDialog();
+            if (front)
+                seen->push_back(*front);
+            return front;
+        };
+        runNextSaveDialog({
+                              [look, name] {
+                                  look();
+                                  if (!name.empty()) {
+                                      pressKeyInFrontDialog("Ctrl+A");
+                                      typeInFrontDialog(name);
+                                  }
+                                  pressKeyInFrontDialog("Return");
+                              },
+                              [look, answer] {
+                                  const auto front = look();
+                                  if (front && !front->fileDialog) {
+                                      EXPECT_TRUE(clickInFrontDialog(answer));
+                                  }
+                              },
+                              [look] {
+                                  const auto front = look();
+                                  if (front && front->fileDialog)
+                                      pressKeyInFrontDialog("Escape");
+                              },
+                          },
+                          inTheTestsFolder ? std::optional<std::string>(dir_.path().string())
+                                           : std::nullopt);
+        app().savepic();
+        return *seen;
+    }
+
+    std::string png(const std::string& name) const {
+        return readBytes(dir_.file(name)).substr(0, 4);
+    }
+
+    TempDir dir_;
+};
+
+std::string toolkitQuestion(const std::string& name) {
+    return "Die Datei " + name + " existiert bereits.\nSoll sie überschrieben werden?";
+}
+std::string ownQuestion(const std::string& name) {
+    return "Das Bild wird als " + name + " gespeichert.\n" + toolkitQuestion(name);
+}
+
+TEST_F(SaveDialog, ProposesBildAndAsksBeforeReplacingBildPng) {
+    writeBytes(dir_.file("bild.png"), "the user's picture");
+    const auto seen = save("", "Nein");
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_TRUE(seen[0].fileDialog);
+    EXPECT_EQ(seen[0].text, "bild");
+    EXPECT_EQ(seen[1].text, toolkitQuestion("bild.png"));
+    EXPECT_EQ(seen[1].buttons, (std::vector<std::string>{"Ja", "Nein"}));
+    EXPECT_TRUE(seen[2].fileDialog) << "after Nein the user chooses again";
+    EXPECT_TRUE(seen[2].active) << "and the keyboard reaches the dialog again";
+    EXPECT_EQ(readBytes(dir_.file("bild.png")), "the user's picture");
+    EXPECT_EQ(listing(dir_.path()), std::set<std::string>{"bild.png"});
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(SaveDialog, AcceptingTheProposedNameTwiceAsksTheSecondTime) {
+    const auto first = save("", "Nein");
+    EXPECT_EQ(first.size(), 1u) << "no question about a file that is not there";
+    ASSERT_EQ(png("bild.png"), "\x89PNG");
+    writeBytes(dir_.file("bild.png"), "\x89PNG the first save");
+    // As for the user, the second dialog opens where the first one saved.
+    const auto second = save("", "Ja", false);
+    ASSERT_EQ(second.size(), 2u);
+    EXPECT_EQ(second[1].text, toolkitQuestion("bild.png"));
+    EXPECT_NE(readBytes(dir_.file("bild.png")), "\x89PNG the first save");
+    EXPECT_EQ(png("bild.png"), "\x89PNG");
+    EXPECT_EQ(listing(dir_.path()), std::set<std::string>{"bild.png"});
+}
+
+// What is asked and written for a typed name whose file the writer names differently, and
+// for files that only look like the one written.
+TEST_F(SaveDialog, AsksAboutTheFileThatIsWrittenAndOnlyAboutIt) {
+    struct Row {
+        const char* name;
+        std::vector<std::string> existing;
+        const char* typed;
+        const char* answer;
+        std::string question; // empty: none comes up
+        std::set<std::string> replaced;
+    };
+    const Row rows[] = {
+        {"a file named bild is not bild.png", {"bild"}, "", "Ja", "", {}},
+        {"the written name is asked about",
+         {"notiz.txt.png"},
+         "notiz.txt",
+         "Nein",
+         ownQuestion("notiz.txt.png"),
+         {}},
+        {"and replaced when the user agrees",
+         {"notiz.txt.png"},
+         "notiz.txt",
+         "Ja",
+         ownQuestion("notiz.txt.png"),
+         {"notiz.txt.png"}},
+        {"the typed file, left alone, is not asked about",
+         {"notiz.txt"},
+         "notiz.txt",
+         "Ja",
+         "",
+         {}},
+        {"a picture extension is written as typed",
+         {"foto.JPG"},
+         "foto.JPG",
+         "Ja",
+         toolkitQuestion("foto.JPG"),
+         {"foto.JPG"}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        for (const auto& entry : fs::directory_iterator(dir_.path()))
+            fs::remove_all(entry.path());
+        for (const std::string& file : r.existing)
+            writeBytes(dir_.file(file), "old");
+        const auto seen = save(r.typed, r.answer);
+        ASSERT_FALSE(seen.empty());
+        const bool asked = seen.size() > 1 && !seen[1].fileDialog;
+        EXPECT_EQ(asked ? seen[1].text : "", r.question);
+        if (asked && std::string(r.answer) == "Nein") {
+            ASSERT_EQ(seen.size(), 3u);
+            EXPECT_TRUE(seen[2].active) << "the keyboard reaches the dialog again";
+        }
+        for (const std::string& file : r.existing)
+            EXPECT_EQ(readBytes(dir_.file(file)) == "old", r.replaced.count(file) == 0) << file;
+        EXPECT_TRUE(messages().empty());
+    }
+}
+
+} // namespace
+} // namespace planora::test
