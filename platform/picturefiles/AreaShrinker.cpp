@@ -61,7 +61,6 @@ AreaShrinker::AreaShrinker(PixelSize source, PixelSize target)
             c.lastWeight = std::uint32_t(end - last * columnUnit_);
         }
     }
-    columnSums_.resize(std::size_t(3 * source.width));
 }
 
 void AreaShrinker::addRow(std::int64_t y, const std::uint32_t* pixels) {
@@ -120,6 +119,7 @@ void AreaShrinker::addBytes(std::int64_t y, const std::uint8_t* bytes, int strid
         stride_ = stride;
         full_.resize(std::size_t(stride * source_.width));
         edge_.resize(full_.size());
+        columnSums_.resize(full_.size());
     }
     if (stride != stride_) {
         // Rows of both layouts in one picture: this one is brought into the first one's.
@@ -184,9 +184,9 @@ void AreaShrinker::flush() {
         // A column's sum is at most 255 * rowSpan_ < 2^24; a pixel's, that times columnSpan_.
         const std::uint64_t most = std::uint64_t(255) * rowSpan_ * columnSpan_;
         if (most <= std::numeric_limits<std::uint32_t>::max())
-            shrinkColumns<std::uint32_t>(out);
+            shrinkRow<std::uint32_t>(out);
         else
-            shrinkColumns<std::uint64_t>(out);
+            shrinkRow<std::uint64_t>(out);
     }
     targetRow_ = -1;
     fullUsed_ = edgeUsed_ = false;
@@ -194,7 +194,7 @@ void AreaShrinker::flush() {
 }
 
 template <typename Sum>
-void AreaShrinker::shrinkColumns(std::uint32_t* out) {
+void AreaShrinker::shrinkRow(std::uint32_t* out) {
     const std::uint64_t total = std::uint64_t(rowSpan_) * columnSpan_;
     auto rounded = [total](std::uint64_t sum) { return std::uint32_t((sum + total / 2) / total); };
     if (!fullUsed_ && !edgeUsed_) {
@@ -204,34 +204,52 @@ void AreaShrinker::shrinkColumns(std::uint32_t* out) {
         std::fill(out, out + target_.width, pixel);
         return;
     }
-    const std::int64_t sw = source_.width;
+    // A column's sum of the whole rows and the partial ones, in the layout of the rows; a
+    // uniform row adds the same to every column, so it goes into the pixels' sums at the end.
+    const std::size_t n = full_.size();
     const std::uint32_t* full = full_.data();
     const std::uint32_t* edge = edge_.data();
     std::uint32_t* sums = columnSums_.data();
-    const std::uint32_t unit = fullUsed_ ? rowUnit_ : 0;
-    const std::uint32_t edgeMask = edgeUsed_ ? ~0u : 0u;
-    const std::uint32_t uniform[3] = {std::uint32_t(uniform_[0]), std::uint32_t(uniform_[1]),
-                                      std::uint32_t(uniform_[2])};
-    for (std::int64_t x = 0; x < sw; ++x)
-        for (int c = 0; c < 3; ++c) {
-            const std::size_t i = std::size_t(stride_ * x + c);
-            sums[3 * x + c] = unit * full[i] + (edge[i] & edgeMask) + uniform[c];
-        }
+    const std::uint32_t unit = rowUnit_;
+    if (fullUsed_ && edgeUsed_)
+        for (std::size_t i = 0; i < n; ++i)
+            sums[i] = unit * full[i] + edge[i];
+    else if (fullUsed_)
+        for (std::size_t i = 0; i < n; ++i)
+            sums[i] = unit * full[i];
+    else
+        std::copy_n(edge, n, sums);
+    if (stride_ == 3)
+        shrinkColumns<Sum, 3>(out);
+    else
+        shrinkColumns<Sum, 4>(out);
+}
+
+template <typename Sum, int Stride>
+void AreaShrinker::shrinkColumns(std::uint32_t* out) const {
+    const std::uint64_t total = std::uint64_t(rowSpan_) * columnSpan_;
+    const std::uint64_t uniform[3] = {uniform_[0] * columnSpan_ + total / 2,
+                                      uniform_[1] * columnSpan_ + total / 2,
+                                      uniform_[2] * columnSpan_ + total / 2};
+    const std::uint32_t* sums = columnSums_.data();
     for (std::int64_t j = 0; j < target_.width; ++j) {
         const Columns& k = columns_[std::size_t(j)];
-        const std::uint32_t* from = sums + 3 * k.first;
+        const std::uint32_t* from = sums + Stride * k.first;
         Sum middle[3] = {}, ends[3];
         for (int c = 0; c < 3; ++c)
             ends[c] = Sum(k.firstWeight) * from[c];
         for (std::int64_t m = 1; m <= k.middle; ++m)
             for (int c = 0; c < 3; ++c)
-                middle[c] += from[3 * m + c];
+                middle[c] += from[Stride * m + c];
         if (k.lastWeight != 0)
             for (int c = 0; c < 3; ++c)
-                ends[c] += Sum(k.lastWeight) * from[3 * (k.middle + 1) + c];
+                ends[c] += Sum(k.lastWeight) * from[Stride * (k.middle + 1) + c];
         std::uint32_t pixel = 0xff000000u;
         for (int c = 0; c < 3; ++c)
-            pixel |= rounded(std::uint64_t(ends[c] + Sum(columnUnit_) * middle[c])) << (8 * c);
+            pixel |=
+                std::uint32_t((std::uint64_t(ends[c] + Sum(columnUnit_) * middle[c]) + uniform[c]) /
+                              total)
+                << (8 * c);
         out[j] = pixel;
     }
 }

@@ -40,7 +40,9 @@ private:
     void startTargetRow(std::int64_t targetRow);
     void flush();
     template <typename Sum>
-    void shrinkColumns(std::uint32_t* out);
+    void shrinkRow(std::uint32_t* out);
+    template <typename Sum, int Stride>
+    void shrinkColumns(std::uint32_t* out) const;
 
     PixelSize source_, target_;
     // Both sides in units in which a source pixel is rowUnit_ (columnUnit_) long and a target
