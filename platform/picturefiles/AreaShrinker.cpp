@@ -117,13 +117,19 @@ void AreaShrinker::addUniformRow(std::int64_t y, std::uint32_t pixel) {
 void AreaShrinker::addBytes(std::int64_t y, const std::uint8_t* bytes, int stride) {
     if (stride_ == 0) {
         stride_ = stride;
-        full_.resize(std::size_t(stride * source_.width));
-        edge_.resize(full_.size());
-        columnSums_.resize(full_.size());
+        rowBytes_ = std::size_t(stride * source_.width);
+        // 16 bits hold the sum of up to 257 whole rows of bytes; a target row of a picture
+        // shrunk less than 256 times holds no more.
+        if (rowSpan_ / rowUnit_ < 256)
+            full16_.resize(rowBytes_);
+        else
+            full32_.resize(rowBytes_);
+        edge_.resize(rowBytes_);
+        columnSums_.resize(rowBytes_);
     }
     if (stride != stride_) {
         // Rows of both layouts in one picture: this one is brought into the first one's.
-        converted_.resize(full_.size());
+        converted_.resize(rowBytes_);
         for (std::int64_t x = 0; x < source_.width; ++x)
             std::copy_n(bytes + stride * x, 3, &converted_[std::size_t(stride_ * x)]);
         bytes = converted_.data();
@@ -140,32 +146,56 @@ void AreaShrinker::addBytes(std::int64_t y, const std::uint8_t* bytes, int strid
     }
 }
 
-// The loops below run over plain arrays of bytes and words, so the compiler can do them many
-// bytes at a time; they are where nearly all of the time goes.
+namespace {
+
+// sums = bytes, or sums += bytes once used: the loops where nearly all of the time goes, over
+// plain arrays so that the compiler does them many bytes at a time.
+template <typename Sum>
+void sumBytes(Sum* sums, const std::uint8_t* bytes, std::size_t n, bool& used) {
+    if (used) {
+        for (std::size_t i = 0; i < n; ++i)
+            sums[i] = Sum(sums[i] + bytes[i]);
+    } else {
+        for (std::size_t i = 0; i < n; ++i)
+            sums[i] = bytes[i];
+        used = true;
+    }
+}
+
+template <typename Sum>
+void weightedColumns(std::uint32_t* out, const Sum* full, std::uint32_t unit,
+                     const std::uint32_t* edge, bool fullUsed, bool edgeUsed, std::size_t n) {
+    if (fullUsed && edgeUsed)
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = unit * full[i] + edge[i];
+    else if (fullUsed)
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = unit * full[i];
+    else
+        std::copy_n(edge, n, out);
+}
+
+} // namespace
+
 void AreaShrinker::addWeighted(std::int64_t targetRow, std::uint32_t weight,
                                const std::uint8_t* bytes) {
     startTargetRow(targetRow);
-    const std::size_t n = full_.size();
+    const std::size_t n = rowBytes_;
     if (weight == rowUnit_) {
-        std::uint32_t* sums = full_.data();
-        if (fullUsed_) {
-            for (std::size_t i = 0; i < n; ++i)
-                sums[i] += bytes[i];
-        } else {
-            for (std::size_t i = 0; i < n; ++i)
-                sums[i] = bytes[i];
-            fullUsed_ = true;
-        }
+        if (!full16_.empty())
+            sumBytes(full16_.data(), bytes, n, fullUsed_);
+        else
+            sumBytes(full32_.data(), bytes, n, fullUsed_);
+        return;
+    }
+    std::uint32_t* sums = edge_.data();
+    if (edgeUsed_) {
+        for (std::size_t i = 0; i < n; ++i)
+            sums[i] += weight * bytes[i];
     } else {
-        std::uint32_t* sums = edge_.data();
-        if (edgeUsed_) {
-            for (std::size_t i = 0; i < n; ++i)
-                sums[i] += weight * bytes[i];
-        } else {
-            for (std::size_t i = 0; i < n; ++i)
-                sums[i] = weight * bytes[i];
-            edgeUsed_ = true;
-        }
+        for (std::size_t i = 0; i < n; ++i)
+            sums[i] = weight * bytes[i];
+        edgeUsed_ = true;
     }
 }
 
@@ -206,19 +236,12 @@ void AreaShrinker::shrinkRow(std::uint32_t* out) {
     }
     // A column's sum of the whole rows and the partial ones, in the layout of the rows; a
     // uniform row adds the same to every column, so it goes into the pixels' sums at the end.
-    const std::size_t n = full_.size();
-    const std::uint32_t* full = full_.data();
-    const std::uint32_t* edge = edge_.data();
-    std::uint32_t* sums = columnSums_.data();
-    const std::uint32_t unit = rowUnit_;
-    if (fullUsed_ && edgeUsed_)
-        for (std::size_t i = 0; i < n; ++i)
-            sums[i] = unit * full[i] + edge[i];
-    else if (fullUsed_)
-        for (std::size_t i = 0; i < n; ++i)
-            sums[i] = unit * full[i];
+    if (!full16_.empty())
+        weightedColumns(columnSums_.data(), full16_.data(), rowUnit_, edge_.data(), fullUsed_,
+                        edgeUsed_, rowBytes_);
     else
-        std::copy_n(edge, n, sums);
+        weightedColumns(columnSums_.data(), full32_.data(), rowUnit_, edge_.data(), fullUsed_,
+                        edgeUsed_, rowBytes_);
     if (stride_ == 3)
         shrinkColumns<Sum, 3>(out);
     else

@@ -58,12 +58,15 @@ private:
     std::vector<Columns> columns_;
 
     // The target row being gathered, in the byte layout of the rows that came first (stride 3
-    // or 4): whole source rows summed in full_, rows that lie partly inside, weighted, in
-    // edge_, and uniform rows per channel in uniform_.
+    // or 4): whole source rows summed in full16_ or full32_, rows that lie partly inside, weighted,
+    // in edge_, and uniform rows per channel in uniform_.
     int stride_ = 0;
     std::int64_t targetRow_ = -1;
     bool fullUsed_ = false, edgeUsed_ = false;
-    std::vector<std::uint32_t> full_, edge_;
+    std::size_t rowBytes_ = 0;
+    std::vector<std::uint16_t> full16_; // when the sums fit in 16 bits
+    std::vector<std::uint32_t> full32_; // otherwise
+    std::vector<std::uint32_t> edge_;
     std::uint64_t uniform_[3] = {};
     std::vector<std::uint8_t> converted_;
     std::vector<std::uint32_t> columnSums_;

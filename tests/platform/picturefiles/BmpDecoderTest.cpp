@@ -290,6 +290,8 @@ TEST_F(BmpDecoder, AShrunkPictureIsTheExactAreaAverage) {
         {"1237 x 411 into 100 x 100", 1237, 411, 100, 100},
         {"411 x 1237 into 100 x 100", 411, 1237, 100, 100},
         {"811 x 803 into 60 x 70", 811, 803, 60, 70},
+        {"3 x 3001 into 2 x 2, each row a sliver", 3, 3001, 2, 2},
+        {"3001 x 3 into 2 x 2, each column a sliver", 3001, 3, 2, 2},
     };
     std::mt19937 random(7);
     for (const Shrunk& s : shapes) {
