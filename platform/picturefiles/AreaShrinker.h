@@ -13,32 +13,64 @@ namespace planora::detail {
 
 // Each target pixel is the average of the source area it covers: a box filter whose weights
 // at the box's edges are the fractions of the source pixels that lie inside it. The sums are
-// exact in integers, and each channel is rounded to nearest once, at the end.
+// exact in integers, and each channel is rounded to nearest (halves up) once, at the end.
 class AreaShrinker {
 public:
     // The target may not be larger than the source in either direction.
     AreaShrinker(PixelSize source, PixelSize target);
 
-    // Takes source row y (0 = top): source.width pixels as opaque 0xffRRGGBB. The rows come
-    // in order, every row once: all from the top down, or all from the bottom up.
+    // Each of these takes source row y (0 = top). The rows come in order, every row once: all
+    // from the top down, or all from the bottom up; the three kinds may be mixed.
+    //
+    // source.width pixels as opaque 0xffRRGGBB (the top byte is not read).
     void addRow(std::int64_t y, const std::uint32_t* pixels);
+    // source.width pixels of three bytes each: blue, green, red.
+    void addBgrRow(std::int64_t y, const std::uint8_t* pixels);
+    // A row whose every pixel is the opaque 0xffRRGGBB given.
+    void addUniformRow(std::int64_t y, std::uint32_t pixel);
 
     // The target picture (Format_RGB32), once every source row was added; a null image when
     // its memory cannot be had.
     QImage finish();
 
 private:
-    struct PendingRow {
-        std::int64_t row = -1;
-        std::vector<std::uint64_t> sums; // red, green, blue of each target column
-    };
-
-    void flushRowsOtherThan(std::int64_t first, std::int64_t last);
-    PendingRow& pending(std::int64_t row);
+    // A source row in bytes: blue, green, red at offsets 0, 1, 2 of every `stride` bytes.
+    void addBytes(std::int64_t y, const std::uint8_t* bytes, int stride);
+    void addWeighted(std::int64_t targetRow, std::uint32_t weight, const std::uint8_t* bytes);
+    void startTargetRow(std::int64_t targetRow);
+    void flush();
+    template <typename Sum>
+    void shrinkRow(std::uint32_t* out);
+    template <typename Sum, int Stride>
+    void shrinkColumns(std::uint32_t* out) const;
 
     PixelSize source_, target_;
-    std::vector<std::uint64_t> shrunkRow_;
-    PendingRow pending_[2];
+    // Both sides in units in which a source pixel is rowUnit_ (columnUnit_) long and a target
+    // pixel rowSpan_ (columnSpan_): the sizes divided by their greatest common divisor.
+    std::uint32_t columnUnit_, columnSpan_, rowUnit_, rowSpan_;
+
+    // Where each target column gathers its source columns: first, with the weight it lies
+    // inside, then `middle` whole columns of weight columnUnit_, then last with its weight.
+    struct Columns {
+        std::int64_t first, middle;
+        std::uint32_t firstWeight, lastWeight;
+    };
+    std::vector<Columns> columns_;
+
+    // The target row being gathered, in the byte layout of the rows that came first (stride 3
+    // or 4): whole source rows summed in full16_ or full32_, rows that lie partly inside, weighted,
+    // in edge_, and uniform rows per channel in uniform_.
+    int stride_ = 0;
+    std::int64_t targetRow_ = -1;
+    bool fullUsed_ = false, edgeUsed_ = false;
+    std::size_t rowBytes_ = 0;
+    std::vector<std::uint16_t> full16_; // when the sums fit in 16 bits
+    std::vector<std::uint32_t> full32_; // otherwise
+    std::vector<std::uint32_t> edge_;
+    std::uint64_t uniform_[3] = {};
+    std::vector<std::uint8_t> converted_;
+    std::vector<std::uint32_t> columnSums_;
+
     QImage result_;
 };
 

@@ -71,50 +71,6 @@ private:
     std::array<unsigned char, 64 * 1024> buffer_{};
 };
 
-std::uint32_t le16(const unsigned char* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8;
-}
-std::uint32_t le32(const unsigned char* p) {
-    return le16(p) | le16(p + 2) << 16;
-}
-
-// Follows a run-length coded bitmap to its end. True when it reaches its end marker or its last
-// row; false when the file ends before.
-bool rleComplete(const OpenFile& file, std::int64_t offset, std::int64_t height, bool fourBit) {
-    Cursor c(file, offset);
-    std::int64_t y = 0;
-    while (y < height) {
-        const int count = c.next(), code = c.next();
-        if (count < 0 || code < 0)
-            return false;
-        if (count > 0)
-            continue;
-        switch (code) {
-        case 0:
-            ++y;
-            break;
-        case 1:
-            return true;
-        case 2: {
-            c.next();
-            const int dy = c.next();
-            if (dy < 0)
-                return false;
-            y += dy;
-            break;
-        }
-        default: {
-            std::int64_t bytes = fourBit ? (code + 1) / 2 : code;
-            bytes += bytes & 1;
-            c.seek(c.pos() + bytes);
-            if (c.pos() > file.size())
-                return false;
-        }
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 OpenFile::OpenFile(const std::string& path)
@@ -255,48 +211,6 @@ std::optional<JpegFrame> checkJpeg(const OpenFile& file) {
 bool sidesAcceptable(std::int64_t width, std::int64_t height) {
     return width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide &&
            width * height <= kMaxPixels;
-}
-
-bool checkBmp(const OpenFile& file) {
-    unsigned char h[54] = {};
-    if (file.size() < 26 || !file.read(0, h, std::size_t(std::min<std::int64_t>(54, file.size()))))
-        return false;
-    const std::int64_t dataOffset = le32(h + 10);
-    const std::int64_t headerSize = le32(h + 14);
-    std::int64_t width = 0, height = 0, bits = 0, compression = 0;
-    if (headerSize == 12) {
-        width = le16(h + 18);
-        height = le16(h + 20);
-        bits = le16(h + 24);
-    } else if (headerSize >= 40 && file.size() >= 54) {
-        width = std::int32_t(le32(h + 18));
-        height = std::int32_t(le32(h + 22));
-        bits = le16(h + 28);
-        compression = le32(h + 30);
-    } else {
-        return false;
-    }
-    const bool topDown = height < 0;
-    height = std::abs(height);
-    if (!sidesAcceptable(width, height))
-        return false;
-    const std::int64_t dataStart = std::max(dataOffset, 14 + headerSize);
-    switch (compression) {
-    case 0:
-    case 3: {
-        if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
-            return false;
-        const std::int64_t stride = (width * bits + 31) / 32 * 4;
-        return dataStart + stride * height <= file.size();
-    }
-    case 1:
-    case 2:
-        if (topDown || bits != (compression == 1 ? 8 : 4))
-            return false;
-        return rleComplete(file, dataStart, height, compression == 2);
-    default:
-        return false;
-    }
 }
 
 } // namespace planora::detail

@@ -1,7 +1,7 @@
 #pragma once
 
 // The checks a picture file passes before any decoder sees it: that it is a regular file, what
-// its first bytes say it is, and that a JPEG or BMP holds all that it declares.
+// its first bytes say it is, and that a JPEG holds all that it declares.
 
 #include "platform/picturefiles/PictureReader.h"
 
@@ -57,9 +57,5 @@ struct JpegFrame {
 // Walks the JPEG's segments and scans up to its end marker. Nothing for a file that ends
 // before it (cut short: the decoder would invent the missing part) or that is no JPEG.
 std::optional<JpegFrame> checkJpeg(const OpenFile& file);
-
-// True when the bitmap holds every pixel it declares; false also for one of a kind we do not
-// read. A decoder given a short file would leave the rest as whatever the memory held.
-bool checkBmp(const OpenFile& file);
 
 } // namespace planora::detail

@@ -192,6 +192,63 @@ TEST_F(Files, LoadingEmptiesTheTargetAndTheNextTransformMapsTheLoadedPicture) {
     EXPECT_EQ(pixelsOf(app().zbild), pixelsOf(app().qbild));
 }
 
+// Files that other programs write: rows stored top-down, and 16-bit pixels whose white is
+// 255 in every channel once loaded.
+TEST_F(Files, TopDownAnd16BitBitmapsShowAsTheirFilesSay) {
+    const std::uint32_t kTopDownRed = 0xFF0000, kTopDownBlue = 0x0000FF;
+    BmpParts topDown;
+    topDown.width = 200;
+    topDown.height = -100;
+    std::vector<std::vector<std::uint32_t>> rows(100);
+    for (std::size_t y = 0; y < rows.size(); ++y)
+        rows[y].assign(200, y < 50 ? kTopDownRed : kTopDownBlue);
+    topDown.pixels = bmpRows(24, rows);
+    load(put("topdown.bmp", bmpBytes(topDown)));
+    ASSERT_TRUE(messages().empty());
+    EXPECT_EQ(app().qbild.graphics().Pixel(150, 120), kRed);
+    EXPECT_EQ(app().qbild.graphics().Pixel(150, 180), RGB(0, 0, 255));
+
+    BmpParts sixteen;
+    sixteen.width = 200;
+    sixteen.height = 100;
+    sixteen.bits = 16;
+    for (std::size_t y = 0; y < rows.size(); ++y)
+        for (std::size_t x = 0; x < 200; ++x)
+            rows[y][x] = x < 100 ? 0x0000 : 0x7FFF;
+    sixteen.pixels = bmpRows(16, rows);
+    load(put("sixteen.bmp", bmpBytes(sixteen)));
+    ASSERT_TRUE(messages().empty());
+    EXPECT_EQ(app().qbild.graphics().Pixel(100, 150), kBlack);
+    EXPECT_EQ(app().qbild.graphics().Pixel(200, 150), kWhite);
+    EXPECT_EQ(app().qbild.graphics().Pixel(200, 50), kWhite); // the margin
+}
+
+// A shrunk picture averages what it combines: a checkerboard of single pixels becomes an even
+// grey, with no stripes where the steps of the shrink fall on one colour more than the other.
+TEST_F(Files, AFineCheckerboardShowsAsEvenGrey) {
+    BmpParts checks;
+    checks.width = 3000;
+    checks.height = 2000;
+    checks.bits = 1;
+    checks.palette = std::string("\0\0\0\0\xFF\xFF\xFF\0", 8);
+    std::vector<std::vector<std::uint32_t>> rows(2000, std::vector<std::uint32_t>(3000));
+    for (std::size_t y = 0; y < rows.size(); ++y)
+        for (std::size_t x = 0; x < rows[y].size(); ++x)
+            rows[y][x] = (x + y) % 2;
+    checks.pixels = bmpRows(1, rows);
+    load(put("checks.bmp", bmpBytes(checks)));
+    ASSERT_TRUE(messages().empty());
+    int darkest = 255, lightest = 0;
+    for (std::int64_t y = 50; y < 250; ++y)
+        for (std::int64_t x = 0; x < 300; ++x) {
+            const Color c = app().qbild.graphics().Pixel(x, y);
+            darkest = std::min({darkest, Red(c), Green(c), Blue(c)});
+            lightest = std::max({lightest, Red(c), Green(c), Blue(c)});
+        }
+    EXPECT_GE(darkest, 120);
+    EXPECT_LE(lightest, 135);
+}
+
 TEST_F(Files, LoadingWorksInOverlayMode) {
     app().overlay = true;
     app().reset();
@@ -273,6 +330,11 @@ const Unreadable kUnreadableFiles[] = {
      [](const TempDir& d) {
          writeBytes(d.file("t.bmp"), rle8Bmp(4, 3, "", std::string("\x04\x01\x00\x00\x02", 5)));
          return d.file("t.bmp");
+     }},
+    {"runLengthBmpOf1KBClaiming4096Square",
+     [](const TempDir& d) {
+         writeBytes(d.file("bomb.bmp"), rle8Bmp(4096, 4096, "", std::string(1000, '\0')));
+         return d.file("bomb.bmp");
      }},
     {"truncatedTiff",
      [](const TempDir& d) {

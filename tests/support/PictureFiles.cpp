@@ -211,4 +211,75 @@ std::string rle8Bmp(std::int64_t width, std::int64_t height, const std::string& 
     return s + pal + data;
 }
 
+std::string bmpBytes(const BmpParts& parts) {
+    std::string header;
+    if (parts.headerSize == 12) {
+        put16le(header, std::uint32_t(parts.width));
+        put16le(header, std::uint32_t(parts.height));
+        put16le(header, 1);
+        put16le(header, std::uint32_t(parts.bits));
+    } else {
+        put32le(header, std::uint32_t(parts.width));
+        put32le(header, std::uint32_t(parts.height));
+        put16le(header, 1);
+        put16le(header, std::uint32_t(parts.bits));
+        put32le(header, parts.compression);
+        put32le(header, std::uint32_t(parts.pixels.size()));
+        put32le(header, 2835);
+        put32le(header, 2835);
+        put32le(header, parts.coloursUsed);
+        put32le(header, 0);
+        std::string masks;
+        for (const std::uint32_t m : parts.masks)
+            put32le(masks, m);
+        if (parts.headerSize > 40) {
+            masks.resize(std::size_t(parts.headerSize - 40), '\0');
+            if (parts.headerSize >= 108)
+                masks.replace(16, 4, "BGRs");
+        }
+        header += masks;
+    }
+    const std::uint32_t offset =
+        14 + 4 + std::uint32_t(header.size()) + std::uint32_t(parts.palette.size());
+    std::string s = "BM";
+    put32le(s, offset + std::uint32_t(parts.pixels.size()));
+    put32le(s, 0);
+    put32le(s, offset);
+    put32le(s, std::uint32_t(parts.headerSize));
+    return s + header + parts.palette + parts.pixels;
+}
+
+std::string bmpRows(int bits, const std::vector<std::vector<std::uint32_t>>& rows) {
+    std::string s;
+    for (const std::vector<std::uint32_t>& row : rows) {
+        std::string r;
+        if (bits <= 8) {
+            std::uint32_t byte = 0;
+            int filled = 0;
+            for (const std::uint32_t code : row) {
+                byte = byte << bits | code;
+                filled += bits;
+                if (filled == 8) {
+                    r += char(byte);
+                    byte = 0;
+                    filled = 0;
+                }
+            }
+            if (filled != 0)
+                r += char(byte << (8 - filled));
+        } else {
+            for (const std::uint32_t v : row) {
+                put16le(r, v & 0xFFFF);
+                if (bits == 24)
+                    r += char(v >> 16 & 0xFF);
+                if (bits == 32)
+                    put16le(r, v >> 16);
+            }
+        }
+        r.resize((r.size() + 3) / 4 * 4, '\0');
+        s += r;
+    }
+    return s;
+}
+
 } // namespace planora::test

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace planora::test {
 
@@ -36,5 +37,26 @@ std::string tiffBytes(std::int64_t width, std::int64_t height, bool alpha,
 // 0) and coded data, taken as it is.
 std::string rle8Bmp(std::int64_t width, std::int64_t height, const std::string& palette,
                     const std::string& data);
+
+// The parts of a BMP file, written as they are given: a Windows header of 40, 52, 56, 108 or
+// 124 bytes or the OS/2 header of 12; a negative height for rows stored top-down; masks inside
+// a longer header or, after a 40-byte one, right behind it; then the palette's bytes and the
+// stored rows (see bmpRows). The data offset points right after the palette.
+struct BmpParts {
+    int headerSize = 40;
+    std::int64_t width = 1, height = 1;
+    int bits = 24;
+    std::uint32_t compression = 0;
+    std::uint32_t coloursUsed = 0;
+    std::vector<std::uint32_t> masks;
+    std::string palette, pixels;
+};
+std::string bmpBytes(const BmpParts& parts);
+
+// Rows as a BMP stores them, each padded to a multiple of four bytes: per pixel a code of 1,
+// 2, 4 or 8 bits (packed from each byte's top bit down), a 16-bit word, 0xRRGGBB for 24 bits
+// (written blue, green, red) or a 32-bit word, all little-endian. The rows are taken in the
+// order given.
+std::string bmpRows(int bits, const std::vector<std::vector<std::uint32_t>>& rows);
 
 } // namespace planora::test

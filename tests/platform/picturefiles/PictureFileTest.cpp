@@ -1,7 +1,7 @@
 #include "platform/FileType.h"
 #include "platform/FolderItem.h"
-#include "platform/picturefiles/PictureReader.h"
 #include "platform/Testing.h"
+#include "platform/picturefiles/PictureReader.h"
 #include "support/PictureFiles.h"
 #include "support/TempDir.h"
 
