@@ -1,0 +1,90 @@
+#include "support/JpegFiles.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <jpeglib.h>
+#include <stdexcept>
+#include <vector>
+
+namespace planora::test {
+
+std::string jpegBytes(const Picture& picture, const JpegLayout& layout) {
+    jpeg_compress_struct info{};
+    jpeg_error_mgr error{};
+    info.err = jpeg_std_error(&error);
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+
+    const bool grey = layout.colours == JpegColours::Grey;
+    const bool cmyk = layout.colours == JpegColours::Cmyk;
+    info.image_width = JDIMENSION(picture.Width());
+    info.image_height = JDIMENSION(picture.Height());
+    info.input_components = grey ? 1 : cmyk ? 4 : 3;
+    info.in_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
+    jpeg_set_defaults(&info);
+    if (layout.colours == JpegColours::ExactRgb) {
+        jpeg_set_colorspace(&info, JCS_RGB);
+        for (int i = 0; i < info.num_components; ++i)
+            info.comp_info[i].h_samp_factor = info.comp_info[i].v_samp_factor = 1;
+    }
+    jpeg_set_quality(&info, layout.colours == JpegColours::ExactRgb ? 100 : layout.quality, TRUE);
+    if (layout.progressive)
+        jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
+
+    std::vector<JSAMPLE> row(std::size_t(picture.Width() * info.input_components));
+    for (std::int64_t y = 0; y < picture.Height(); ++y) {
+        const std::uint32_t* pixels = picture.constRow(y);
+        JSAMPLE* out = row.data();
+        for (std::int64_t x = 0; x < picture.Width(); ++x) {
+            const std::uint32_t p = pixels[x];
+            const JSAMPLE r = JSAMPLE(p >> 16), g = JSAMPLE(p >> 8), b = JSAMPLE(p);
+            if (grey) {
+                *out++ = g;
+            } else {
+                *out++ = r;
+                *out++ = g;
+                *out++ = b;
+                if (cmyk)
+                    *out++ = 255;
+            }
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::string bytes(reinterpret_cast<const char*>(buffer), size);
+    std::free(buffer);
+    return bytes;
+}
+
+std::string withEmptyScans(const std::string& jpeg, int count) {
+    if (jpeg.size() < 2 || jpeg.compare(jpeg.size() - 2, 2, "\xFF\xD9") != 0)
+        throw std::invalid_argument("no JPEG end marker");
+    // The components' ids, from the frame header.
+    const std::size_t frame = jpeg.find("\xFF\xC2");
+    const std::size_t sof = frame != std::string::npos ? frame : jpeg.find("\xFF\xC0");
+    if (sof == std::string::npos)
+        throw std::invalid_argument("no JPEG frame");
+    const int components = static_cast<unsigned char>(jpeg[sof + 9]);
+    std::string scan = "\xFF\xDA";
+    const int length = 6 + 2 * components;
+    scan += char(length >> 8);
+    scan += char(length & 0xFF);
+    scan += char(components);
+    for (int i = 0; i < components; ++i) {
+        scan += jpeg[sof + 10 + 3 * std::size_t(i)];
+        scan += '\0';
+    }
+    scan += std::string("\x00\x00\x00", 3);
+    std::string out = jpeg.substr(0, jpeg.size() - 2);
+    out.reserve(out.size() + scan.size() * std::size_t(count) + 2);
+    for (int i = 0; i < count; ++i)
+        out += scan;
+    return out + "\xFF\xD9";
+}
+
+} // namespace planora::test
