@@ -61,6 +61,105 @@ std::string jpegBytes(const Picture& picture, const JpegLayout& layout) {
     return bytes;
 }
 
+namespace {
+
+void put16be(std::string& s, std::uint32_t v) {
+    s += char(v >> 8 & 0xFF);
+    s += char(v & 0xFF);
+}
+
+// Entropy-coded bits, with the 0x00 that must follow every 0xFF byte; the last byte is filled
+// with ones.
+class Bits {
+public:
+    void put(std::uint32_t bits, int count) {
+        for (int i = count - 1; i >= 0; --i) {
+            byte_ = std::uint8_t(byte_ << 1 | (bits >> i & 1));
+            if (++filled_ == 8)
+                flush();
+        }
+    }
+    // n zero bits, quickly.
+    void zeros(std::int64_t n) {
+        while (n > 0 && filled_ != 0) {
+            put(0, 1);
+            --n;
+        }
+        out_.append(std::size_t(n / 8), '\0');
+        put(0, int(n % 8));
+    }
+    std::string finish() {
+        while (filled_ != 0)
+            put(1, 1);
+        return std::move(out_);
+    }
+
+private:
+    void flush() {
+        out_ += char(byte_);
+        if (byte_ == 0xFF)
+            out_ += '\0';
+        byte_ = 0;
+        filled_ = 0;
+    }
+    std::string out_;
+    std::uint8_t byte_ = 0;
+    int filled_ = 0;
+};
+
+} // namespace
+
+std::string blackProgressiveJpeg(std::int64_t width, std::int64_t height, int components) {
+    std::string s = "\xFF\xD8";
+    // Quantisation by 1 everywhere: the DC coefficient is the block's mean, times 8.
+    s += "\xFF\xDB";
+    put16be(s, 67);
+    s += '\0';
+    s += std::string(64, '\1');
+    s += "\xFF\xC2";
+    put16be(s, std::uint32_t(8 + 3 * components));
+    s += '\x08';
+    put16be(s, std::uint32_t(height));
+    put16be(s, std::uint32_t(width));
+    s += char(components);
+    for (int i = 0; i < components; ++i)
+        s += std::string{char(i + 1), '\x11', '\0'};
+    // DC codes: "0" for no change, "10" for a change of 11 bits.
+    s += "\xFF\xC4";
+    put16be(s, 21);
+    s += '\0';
+    s += std::string("\x01\x01", 2) + std::string(14, '\0');
+    s += std::string("\x00\x0B", 2);
+    s += "\xFF\xDA";
+    put16be(s, std::uint32_t(6 + 2 * components));
+    s += char(components);
+    for (int i = 0; i < components; ++i)
+        s += std::string{char(i + 1), '\0'};
+    s += std::string("\x00\x00\x00", 3);
+    Bits bits;
+    // Black is -128 after the level shift: a DC coefficient of -1024 in the first block of the
+    // luminance (category 11, coded as the ones' complement 1023), unchanged after it. The
+    // colour components stay at 0, no colour.
+    bits.put(0b10, 2);
+    bits.put(1023, 11);
+    bits.put(0, components - 1);
+    const std::int64_t blocks = (width + 7) / 8 * ((height + 7) / 8);
+    bits.zeros(components * (blocks - 1));
+    s += bits.finish();
+    s += "\xFF\xD9";
+    return s;
+}
+
+std::string paddedTo(const std::string& jpeg, std::size_t size) {
+    std::string padding;
+    while (jpeg.size() + padding.size() < size) {
+        padding += "\xFF\xFE";
+        put16be(padding, 0xFFFF);
+        padding.append(0xFFFD, ' ');
+    }
+    return jpeg.substr(0, 2) + padding + jpeg.substr(2);
+}
+
 std::string withEmptyScans(const std::string& jpeg, int count) {
     if (jpeg.size() < 2 || jpeg.compare(jpeg.size() - 2, 2, "\xFF\xD9") != 0)
         throw std::invalid_argument("no JPEG end marker");

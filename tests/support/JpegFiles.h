@@ -6,6 +6,7 @@
 
 #include "platform/Picture.h"
 
+#include <cstdint>
 #include <string>
 
 namespace planora::test {
@@ -27,6 +28,14 @@ struct JpegLayout {
 
 // The picture as a JPEG file of the given layout.
 std::string jpegBytes(const Picture& picture, const JpegLayout& layout = {});
+
+// A progressive JPEG, all black, of any size up to 65535 x 65535, with one component (grey) or
+// three at full resolution each: one scan of the DC coefficients, a bit a block, so even a
+// huge one is small and quick to make.
+std::string blackProgressiveJpeg(std::int64_t width, std::int64_t height, int components);
+
+// The JPEG with comment segments after its start marker, so that it is at least `size` bytes.
+std::string paddedTo(const std::string& jpeg, std::size_t size);
 
 // The JPEG with its end marker replaced by `count` more scans that hold no data, each going
 // over every component's DC coefficients once more; then the end marker.
