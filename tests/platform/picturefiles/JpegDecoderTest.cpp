@@ -5,6 +5,7 @@
 #include "support/TempDir.h"
 
 #include <cstdlib>
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace planora::test {
@@ -158,6 +159,32 @@ TEST_F(JpegRead, ExactFilesGiveBackEveryPixel) {
                 wrong += read.graphics().Pixel(x, y) != p.graphics().Pixel(x, y);
         EXPECT_EQ(wrong, 0);
     }
+}
+
+// --- What reading a JPEG brings into the process --------------------------------------------
+
+// True when one of the toolkit's image-format plugins is mapped into this process.
+bool anImageFormatPluginIsLoaded() {
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line))
+        if (line.find("/imageformats/") != std::string::npos)
+            return true;
+    return false;
+}
+
+TEST_F(JpegRead, NeitherAFileNorAShippedPictureLoadsAnImageFormatPlugin) {
+    const std::string baseline = put(jpegBytes(solidPicture(1600, 1200, RGB(9, 99, 199))));
+    const std::string progressive =
+        put(jpegBytes(solidPicture(640, 480, RGB(9, 99, 199)), {.progressive = true}));
+    const ChildCost cost = costInChild([&] {
+        const bool read = !FolderItem(baseline).OpenAsPicture(300, 300).isNil() &&
+                          !FolderItem(progressive).OpenAsPicture().isNil() &&
+                          !Picture::OpenFromApp("eulebild.jpg").isNil();
+        return read && !anImageFormatPluginIsLoaded();
+    });
+    EXPECT_TRUE(cost.finished);
+    EXPECT_TRUE(cost.result);
 }
 
 } // namespace
