@@ -152,8 +152,8 @@ int exifOrientation(const jpeg_decompress_struct& info) {
 // Turns a picture as the EXIF orientation asks: mirror or flip first, then a quarter turn
 // clockwise where the orientation has one.
 QImage turned(QImage image, int orientation) {
-    const bool mirror = orientation == 2 || orientation == 3 || orientation == 5;
-    const bool flip = orientation == 3 || orientation == 4 || orientation == 7;
+    const bool mirror = orientation == 2 || orientation == 3 || orientation == 7;
+    const bool flip = orientation == 3 || orientation == 4 || orientation == 5;
     const bool quarter = orientation >= 5 && orientation != 8;
     if (orientation == 8)
         return image.transformed(QTransform().rotate(270));
