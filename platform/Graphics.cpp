@@ -1,5 +1,6 @@
 #include "platform/Exceptions.h"
 #include "platform/Picture.h"
+#include "platform/picturefiles/AreaShrinker.h"
 #include "platform/qt/QtSupport.h"
 
 #include <QFont>
@@ -81,6 +82,36 @@ void withPainter(Graphics::Target& t, F&& f) {
     f(painter);
 }
 
+// A part of a picture made smaller for a draw that shrinks it: the whole pixels that the
+// source rectangle touches, each pixel of the result the average of the area it covers, and
+// the source rectangle in the result's pixels.
+struct Reduced {
+    QImage image;
+    QRectF source;
+};
+
+Reduced reduced(const QImage& image, const QRectF& source, double scaleX, double scaleY) {
+    const int left = int(std::floor(source.left())), top = int(std::floor(source.top()));
+    const int right = std::min(image.width(), int(std::ceil(source.right())));
+    const int bottom = std::min(image.height(), int(std::ceil(source.bottom())));
+    const PixelSize from{right - left, bottom - top};
+    auto side = [](std::int64_t n, double scale) {
+        return scale < 1 ? std::clamp<std::int64_t>(std::llround(double(n) * scale), 1, n) : n;
+    };
+    const PixelSize to{side(from.width, scaleX), side(from.height, scaleY)};
+    const QImage pixels = image.format() == QImage::Format_RGB32
+                              ? image
+                              : image.convertToFormat(QImage::Format_RGB32);
+    detail::AreaShrinker shrinker(from, to);
+    for (int y = top; y < bottom; ++y)
+        shrinker.addRow(y - top,
+                        reinterpret_cast<const std::uint32_t*>(pixels.constScanLine(y)) + left);
+    const double fx = double(to.width) / double(from.width);
+    const double fy = double(to.height) / double(from.height);
+    return {shrinker.finish(), QRectF((source.left() - left) * fx, (source.top() - top) * fy,
+                                      source.width() * fx, source.height() * fy)};
+}
+
 } // namespace
 
 Graphics::Graphics(std::unique_ptr<Target> target) : target_(std::move(target)) {}
@@ -156,10 +187,17 @@ void Graphics::DrawPicture(const Picture& pic, double x, double y, double w, dou
     if (dx1 <= dx0 || dy1 <= dy0 || sx1 <= sx0 || sy1 <= sy0)
         return;
     const bool scaled = scaleX != 1 || scaleY != 1;
+    const QRectF destination(dx0, dy0, dx1 - dx0, dy1 - dy0);
+    const QRectF from(sx0, sy0, sx1 - sx0, sy1 - sy0);
+    // The toolkit's smooth scaling blends the nearest source pixels only, so a picture shrunk
+    // by more than half would lose pixels and show stripes where it has fine detail. Averaged
+    // first to about the size drawn, it keeps every pixel's share; the toolkit then draws that
+    // into the same destination, so the pixels covered are those it would cover anyway.
+    const Reduced shrunk =
+        scaleX < 1 || scaleY < 1 ? reduced(source, from, scaleX, scaleY) : Reduced{source, from};
     withPainter(*target_, [&](QPainter& p) {
         p.setRenderHint(QPainter::SmoothPixmapTransform, scaled);
-        p.drawImage(QRectF(dx0, dy0, dx1 - dx0, dy1 - dy0), source,
-                    QRectF(sx0, sy0, sx1 - sx0, sy1 - sy0));
+        p.drawImage(destination, shrunk.image, shrunk.source);
     });
 }
 

@@ -2,9 +2,9 @@
 
 #include "platform/Exceptions.h"
 #include "platform/Resources.h"
+#include "platform/picturefiles/Decoders.h"
 #include "platform/qt/QtSupport.h"
 
-#include <QImageReader>
 #include <QPainter>
 
 namespace planora {
@@ -77,14 +77,13 @@ std::uint32_t* Picture::row(std::int64_t y) {
     return reinterpret_cast<std::uint32_t*>(image.scanLine(int(y)));
 }
 
+// The shipped pictures are JPEG files: they are read as such, whatever their name or first
+// bytes say, by our own reader, so that no decoder of the toolkit is loaded for them.
 Picture Picture::OpenFromApp(std::string_view fileName) {
-    const QString path = toQString(resourcePath(fileName));
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    QImage image = reader.read();
-    if (image.isNull())
+    const detail::OpenFile file(resourcePath(fileName));
+    if (!file.isRegular())
         return {};
-    return pictureFromImage(std::move(image));
+    return pictureFromImage(detail::decodeJpeg(file, std::nullopt));
 }
 
 Picture pictureFromImage(QImage image) {

@@ -23,8 +23,8 @@ public:
     // Throws OutOfBoundsException "Width/Height needs to be in the range 1-32767".
     Picture(std::int64_t width, std::int64_t height, std::int64_t depth = 32);
 
-    // Returns the picture read from the application's resource folder, or Nil when the file
-    // is missing or no picture.
+    // Returns the picture read as a JPEG from the application's resource folder, or Nil when
+    // the file is missing or no JPEG.
     static Picture OpenFromApp(std::string_view fileName);
 
     std::int64_t Width() const;

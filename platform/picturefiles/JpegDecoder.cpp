@@ -1,12 +1,308 @@
+#include "platform/picturefiles/AreaShrinker.h"
 #include "platform/picturefiles/Decoders.h"
 
+#include <QTransform>
+#include <algorithm>
+#include <bit>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <jpeglib.h>
+#include <optional>
+#include <vector>
+
 namespace planora::detail {
+
+namespace {
+
+constexpr std::int64_t kMiB = 1024 * 1024;
+// Coefficient memory that a file may ask for without further ado. Above it, the file must
+// hold at least one byte for every kMaxExpansion bytes of it, so a small file cannot make us
+// allocate much by its header alone.
+constexpr std::int64_t kFreeBufferBytes = 64 * kMiB;
+constexpr std::int64_t kMaxExpansion = 256;
+
+// libjpeg reports a fatal error by calling error_exit, which must not return. It jumps back
+// into decode(), across libjpeg's own frames and our callbacks only, none of which holds an
+// object with a destructor.
+struct ErrorManager {
+    jpeg_error_mgr base;
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void errorExit(j_common_ptr info) {
+    std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
+}
+
+// Warnings (a damaged segment, data that ends early) leave a picture that can be shown.
+void ignoreWarning(j_common_ptr, int) {}
+void ignoreMessage(j_common_ptr) {}
+
+// Feeds libjpeg from the open file through a buffer of our own, so that the decoder reads
+// what the checks saw.
+struct Source {
+    jpeg_source_mgr base;
+    const OpenFile* file;
+    std::int64_t offset;
+    JOCTET buffer[64 * 1024];
+};
+
+void initSource(j_decompress_ptr) {}
+void termSource(j_decompress_ptr) {}
+
+boolean fillInput(j_decompress_ptr info) {
+    auto* s = reinterpret_cast<Source*>(info->src);
+    static const JOCTET endMarker[2] = {0xFF, JPEG_EOI};
+    const std::int64_t n =
+        std::min<std::int64_t>(std::int64_t(sizeof s->buffer), s->file->size() - s->offset);
+    if (n <= 0 || !s->file->read(s->offset, s->buffer, std::size_t(n))) {
+        // A file that ends early (or changed since it was checked) ends here: libjpeg fills
+        // the rest of the picture with a fixed colour.
+        s->base.next_input_byte = endMarker;
+        s->base.bytes_in_buffer = 2;
+        return TRUE;
+    }
+    s->offset += n;
+    s->base.next_input_byte = s->buffer;
+    s->base.bytes_in_buffer = std::size_t(n);
+    return TRUE;
+}
+
+void skipInput(j_decompress_ptr info, long count) {
+    auto* s = reinterpret_cast<Source*>(info->src);
+    if (count <= 0)
+        return;
+    if (std::size_t(count) <= s->base.bytes_in_buffer) {
+        s->base.next_input_byte += count;
+        s->base.bytes_in_buffer -= std::size_t(count);
+        return;
+    }
+    s->offset += count - std::int64_t(s->base.bytes_in_buffer);
+    s->base.bytes_in_buffer = 0;
+}
+
+// Counts the blocks that the scans go through while libjpeg reads them, the same bound as
+// checkJpeg's, so that a file that changed after its check still cannot cost more.
+struct ScanWork {
+    jpeg_progress_mgr base;
+    int scan = 0;
+    std::int64_t blocks = 0;
+};
+
+// A component's blocks padded to whole units of its sampling factors, as checkJpeg counts
+// them.
+std::int64_t paddedBlocks(const jpeg_component_info& k) {
+    auto padded = [](JDIMENSION n, int factor) {
+        return (std::int64_t(n) + factor - 1) / factor * factor;
+    };
+    return padded(k.width_in_blocks, k.h_samp_factor) * padded(k.height_in_blocks, k.v_samp_factor);
+}
+
+void countScanWork(j_common_ptr common) {
+    auto* info = reinterpret_cast<j_decompress_ptr>(common);
+    auto* work = reinterpret_cast<ScanWork*>(info->progress);
+    if (info->input_scan_number == work->scan)
+        return;
+    work->scan = info->input_scan_number;
+    std::int64_t frameBlocks = 0;
+    for (int i = 0; i < info->num_components; ++i)
+        frameBlocks += paddedBlocks(info->comp_info[i]);
+    for (int i = 0; i < info->comps_in_scan; ++i)
+        work->blocks += paddedBlocks(*info->cur_comp_info[i]);
+    if (work->blocks > kMaxScanPasses * frameBlocks || work->blocks > kMaxScanBlocks)
+        info->err->error_exit(common);
+}
+
+// The orientation that a camera writes into the EXIF data of an APP1 segment (1 to 8), or 1.
+int exifOrientation(const jpeg_decompress_struct& info) {
+    for (jpeg_saved_marker_ptr m = info.marker_list; m != nullptr; m = m->next) {
+        const JOCTET* d = m->data;
+        const std::size_t n = m->data_length;
+        if (m->marker != JPEG_APP0 + 1 || n < 14 || std::memcmp(d, "Exif\0\0", 6) != 0)
+            continue;
+        const JOCTET* tiff = d + 6;
+        const std::size_t size = n - 6;
+        const bool little = tiff[0] == 'I' && tiff[1] == 'I';
+        if (!little && !(tiff[0] == 'M' && tiff[1] == 'M'))
+            return 1;
+        auto u16 = [&](std::size_t at) -> std::uint32_t {
+            return little ? tiff[at] | tiff[at + 1] << 8 : tiff[at] << 8 | tiff[at + 1];
+        };
+        auto u32 = [&](std::size_t at) {
+            return little ? u16(at) | u16(at + 2) << 16 : u16(at) << 16 | u16(at + 2);
+        };
+        const std::size_t directory = u32(4);
+        if (directory > size - 2)
+            return 1;
+        const std::size_t entries = u16(directory);
+        for (std::size_t i = 0; i < entries; ++i) {
+            const std::size_t at = directory + 2 + 12 * i;
+            if (at + 12 > size)
+                return 1;
+            if (u16(at) == 0x0112 && u16(at + 2) == 3) {
+                const std::uint32_t value = u16(at + 8);
+                return value >= 1 && value <= 8 ? int(value) : 1;
+            }
+        }
+        return 1;
+    }
+    return 1;
+}
+
+// Turns a picture as the EXIF orientation asks: mirror or flip first, then a quarter turn
+// clockwise where the orientation has one.
+QImage turned(QImage image, int orientation) {
+    const bool mirror = orientation == 2 || orientation == 3 || orientation == 7;
+    const bool flip = orientation == 3 || orientation == 4 || orientation == 5;
+    const bool quarter = orientation >= 5 && orientation != 8;
+    if (orientation == 8)
+        return image.transformed(QTransform().rotate(270));
+    if (mirror || flip)
+        image = image.mirrored(mirror, flip);
+    if (quarter)
+        image = image.transformed(QTransform().rotate(90));
+    return image;
+}
+
+bool turnsAQuarter(int orientation) {
+    return orientation >= 5;
+}
+
+struct Decoding {
+    Decoding(const OpenFile& f, const JpegFrame& checked, std::optional<PixelSize> b)
+        : file(f), frame(checked), box(b) {}
+
+    const OpenFile& file;
+    const JpegFrame& frame;
+    std::optional<PixelSize> box;
+    jpeg_decompress_struct info{};
+    ErrorManager error{};
+    Source source{};
+    ScanWork scanWork{};
+    int orientation = 1;
+    std::vector<std::uint32_t> row;
+    std::optional<AreaShrinker> shrinker;
+    QImage image;
+};
+
+void startReading(Decoding& d) {
+    jpeg_decompress_struct& info = d.info;
+    info.err = jpeg_std_error(&d.error.base);
+    d.error.base.error_exit = errorExit;
+    d.error.base.emit_message = ignoreWarning;
+    d.error.base.output_message = ignoreMessage;
+    jpeg_create_decompress(&info);
+    info.mem->max_memory_to_use = long(kMaxDecodeBytes);
+    d.source.base.init_source = initSource;
+    d.source.base.fill_input_buffer = fillInput;
+    d.source.base.skip_input_data = skipInput;
+    d.source.base.resync_to_restart = jpeg_resync_to_restart;
+    d.source.base.term_source = termSource;
+    d.source.file = &d.file;
+    info.src = &d.source.base;
+    d.scanWork.base.progress_monitor = countScanWork;
+    info.progress = &d.scanWork.base;
+    jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
+}
+
+// The smallest of libjpeg's scales 1/8, 2/8, 4/8 and 8/8 at which the picture is at least as
+// large as the target. These have fast inverse transforms of their own; a scale between them
+// would save some shrinking but cost more in the transform than it saves.
+void chooseScale(jpeg_decompress_struct& info, PixelSize target) {
+    info.scale_denom = 8;
+    for (const unsigned n : {1u, 2u, 4u, 8u}) {
+        info.scale_num = n;
+        jpeg_calc_output_dimensions(&info);
+        if (info.output_width >= target.width && info.output_height >= target.height)
+            return;
+    }
+}
+
+// Converts libjpeg's output in place to opaque 0xffRRGGBB words.
+void convertRow(const jpeg_decompress_struct& info, std::uint32_t* row) {
+    const auto* samples = reinterpret_cast<const JSAMPLE*>(row);
+    if (info.out_color_space != JCS_CMYK)
+        return;
+    // As photo editors write it: the channels inverted, so 255 is no ink.
+    for (JDIMENSION x = 0; x < info.output_width; ++x) {
+        const JSAMPLE* p = samples + 4 * x;
+        const std::uint32_t c = p[0], m = p[1], y = p[2], k = p[3];
+        row[x] = 0xFF000000u | (k * c / 255) << 16 | (k * m / 255) << 8 | k * y / 255;
+    }
+}
+
+// Decodes the picture, in the orientation it is stored in, into d.image or through
+// d.shrinker. False on any error that libjpeg reports and on files that cost more than we
+// allow.
+bool decode(Decoding& d) {
+    jpeg_decompress_struct& info = d.info;
+    if (setjmp(d.error.jump))
+        return false;
+    startReading(d);
+    if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK)
+        return false;
+    if (PixelSize{info.image_width, info.image_height} != d.frame.size)
+        return false;
+    d.orientation = exifOrientation(info);
+    const PixelSize stored = d.frame.size;
+    const bool quarter = turnsAQuarter(d.orientation);
+    const PixelSize drawn = quarter ? PixelSize{stored.height, stored.width} : stored;
+    const PixelSize shown = decodeSize(drawn, d.box);
+    const PixelSize target = quarter ? PixelSize{shown.height, shown.width} : shown;
+
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    const bool little = std::endian::native == std::endian::little;
+    info.out_color_space = cmyk ? JCS_CMYK : little ? JCS_EXT_BGRA : JCS_EXT_ARGB;
+    chooseScale(info, target);
+    // Below full size every output pixel is averaged further; smoothing the colour planes
+    // first would change nothing that shows.
+    info.do_fancy_upsampling = info.scale_num < 8 ? FALSE : TRUE;
+    if (!jpeg_start_decompress(&info))
+        return false;
+    const PixelSize output{info.output_width, info.output_height};
+    if (output.width < target.width || output.height < target.height)
+        return false;
+    if (output != target) {
+        d.shrinker.emplace(output, target);
+        d.row.resize(std::size_t(output.width));
+    } else {
+        d.image = QImage(int(target.width), int(target.height), QImage::Format_RGB32);
+        if (d.image.isNull())
+            return false;
+    }
+    while (info.output_scanline < info.output_height) {
+        const std::int64_t y = info.output_scanline;
+        auto* row =
+            d.shrinker ? d.row.data() : reinterpret_cast<std::uint32_t*>(d.image.scanLine(int(y)));
+        JSAMPROW rows[1] = {reinterpret_cast<JSAMPROW>(row)};
+        if (jpeg_read_scanlines(&info, rows, 1) != 1)
+            return false;
+        convertRow(info, row);
+        if (d.shrinker)
+            d.shrinker->addRow(y, row);
+    }
+    return true;
+}
+
+} // namespace
 
 QImage decodeJpeg(const OpenFile& file, std::optional<PixelSize> box) {
     const std::optional<JpegFrame> frame = checkJpeg(file);
     if (!frame)
         return {};
-    return decodeWithToolkit(file, "jpeg", frame, box);
+    if (!sidesAcceptable(frame->size.width, frame->size.height))
+        return {};
+    const std::int64_t buffer = frame->bufferBytes;
+    if (buffer > kMaxDecodeBytes ||
+        (buffer > kFreeBufferBytes && file.size() < buffer / kMaxExpansion))
+        return {};
+    Decoding d(file, *frame, box);
+    const bool done = decode(d);
+    jpeg_destroy_decompress(&d.info);
+    if (!done)
+        return {};
+    QImage image = d.shrinker ? d.shrinker->finish() : std::move(d.image);
+    return turned(std::move(image), d.orientation);
 }
 
 } // namespace planora::detail

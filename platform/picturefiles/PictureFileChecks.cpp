@@ -71,6 +71,73 @@ private:
     std::array<unsigned char, 64 * 1024> buffer_{};
 };
 
+// A component of a JPEG's frame: its id, its sampling factors and the blocks it spans, padded
+// to whole units of the largest sampling factors as the decoder keeps them.
+struct JpegComponent {
+    int id;
+    std::int64_t h, v;
+    std::int64_t blocks;
+};
+
+// Fills in each component's blocks; returns the blocks of all components together.
+std::int64_t countJpegBlocks(PixelSize size, std::vector<JpegComponent>& components) {
+    std::int64_t hMax = 1, vMax = 1;
+    for (const JpegComponent& k : components) {
+        hMax = std::max(hMax, k.h);
+        vMax = std::max(vMax, k.v);
+    }
+    auto blocks = [](std::int64_t pixels, std::int64_t factor, std::int64_t max) {
+        const std::int64_t samples = (pixels * factor + max - 1) / max;
+        const std::int64_t n = (samples + 7) / 8;
+        return (n + factor - 1) / factor * factor;
+    };
+    std::int64_t total = 0;
+    for (JpegComponent& k : components) {
+        k.blocks = blocks(size.width, k.h, hMax) * blocks(size.height, k.v, vMax);
+        total += k.blocks;
+    }
+    return total;
+}
+
+// Reads a scan's header after its length: the blocks the scan goes through, the sum of its
+// components' blocks. Nothing when it names a component that the frame lacks, or none.
+std::optional<std::int64_t> scanJpegBlocks(Cursor& c, const std::vector<JpegComponent>& frame) {
+    const int count = c.next();
+    if (count < 1)
+        return std::nullopt;
+    std::int64_t blocks = 0;
+    for (int i = 0; i < count; ++i) {
+        const int id = c.next();
+        if (c.next() < 0)
+            return std::nullopt;
+        const auto k = std::find_if(frame.begin(), frame.end(),
+                                    [id](const JpegComponent& f) { return f.id == id; });
+        if (k == frame.end())
+            return std::nullopt;
+        blocks += k->blocks;
+    }
+    return blocks;
+}
+
+// Moves past a scan's entropy-coded data, which runs to the next marker that is neither a
+// stuffed 0xFF nor a restart marker. False when the file ends before it.
+bool skipEntropyCodedData(Cursor& c) {
+    for (;;) {
+        if (!c.skipToFF())
+            return false;
+        const std::int64_t at = c.pos();
+        c.next();
+        const int following = c.next();
+        if (following < 0)
+            return false;
+        if (following == 0x00 || (following >= 0xD0 && following <= 0xD7))
+            continue;
+        c.seek(following == 0xFF ? at + 1 : at);
+        if (following != 0xFF)
+            return true;
+    }
+}
+
 } // namespace
 
 OpenFile::OpenFile(const std::string& path)
@@ -119,12 +186,10 @@ std::optional<PictureKind> sniff(const OpenFile& file) {
 std::optional<JpegFrame> checkJpeg(const OpenFile& file) {
     Cursor c(file, 2);
     std::optional<JpegFrame> frame;
-    struct Component {
-        std::int64_t h, v;
-    };
-    std::vector<Component> components;
+    std::vector<JpegComponent> components;
     bool progressive = false;
     int scans = 0;
+    std::int64_t frameBlocks = 0, scanBlocks = 0;
     for (;;) {
         // Like the decoder, skip stray bytes before a marker and fill bytes within it.
         if (!c.skipToFF())
@@ -155,56 +220,38 @@ std::optional<JpegFrame> checkJpeg(const OpenFile& file) {
             if (count < 1 || width < 1 || height < 1)
                 return std::nullopt;
             for (int i = 0; i < count; ++i) {
-                c.next();
+                const int id = c.next();
                 const int sampling = c.next();
                 c.next();
                 if (sampling < 0 || (sampling >> 4) < 1 || (sampling & 15) < 1)
                     return std::nullopt;
-                components.push_back({sampling >> 4, sampling & 15});
+                components.push_back({id, sampling >> 4, sampling & 15, 0});
             }
             frame = JpegFrame{{width, height}, 0};
             progressive = (marker & 3) == 2;
+            frameBlocks = countJpegBlocks(frame->size, components);
+        }
+        if (marker == 0xDA) {
+            if (!frame)
+                return std::nullopt;
+            const std::optional<std::int64_t> blocks = scanJpegBlocks(c, components);
+            if (!blocks)
+                return std::nullopt;
+            scanBlocks += *blocks;
+            if (scanBlocks > kMaxScanPasses * frameBlocks || scanBlocks > kMaxScanBlocks)
+                return std::nullopt;
         }
         c.seek(end);
         if (marker != 0xDA)
             continue;
-        if (!frame)
-            return std::nullopt;
         ++scans;
-        // The entropy-coded data runs to the next marker that is neither a stuffed 0xFF nor a
-        // restart marker.
-        for (;;) {
-            if (!c.skipToFF())
-                return std::nullopt;
-            const std::int64_t at = c.pos();
-            c.next();
-            const int following = c.next();
-            if (following < 0)
-                return std::nullopt;
-            if (following == 0x00 || (following >= 0xD0 && following <= 0xD7))
-                continue;
-            c.seek(following == 0xFF ? at + 1 : at);
-            if (following != 0xFF)
-                break;
-        }
+        if (!skipEntropyCodedData(c))
+            return std::nullopt;
     }
     if (!frame || scans == 0)
         return std::nullopt;
-    if (progressive || scans > 1) {
-        std::int64_t hMax = 1, vMax = 1;
-        for (const Component& k : components) {
-            hMax = std::max(hMax, k.h);
-            vMax = std::max(vMax, k.v);
-        }
-        auto blocks = [](std::int64_t pixels, std::int64_t factor, std::int64_t max) {
-            const std::int64_t samples = (pixels * factor + max - 1) / max;
-            const std::int64_t n = (samples + 7) / 8;
-            return (n + factor - 1) / factor * factor;
-        };
-        for (const Component& k : components)
-            frame->bufferBytes += blocks(frame->size.width, k.h, hMax) *
-                                  blocks(frame->size.height, k.v, vMax) * 64 * 2;
-    }
+    if (progressive || scans > 1)
+        frame->bufferBytes = frameBlocks * 64 * 2;
     return frame;
 }
 

@@ -54,8 +54,16 @@ struct JpegFrame {
     std::int64_t bufferBytes = 0;
 };
 
+// The work a JPEG's scans may cause, counted in 8 x 8 blocks that a scan goes through (each
+// scan goes through every block of each component it names, whether its data says anything
+// about them or not): at most kMaxScanPasses times the blocks of the whole frame, and at most
+// kMaxScanBlocks in all. Ordinary progressive files go through each block a few times.
+constexpr std::int64_t kMaxScanPasses = 64;
+constexpr std::int64_t kMaxScanBlocks = std::int64_t(1) << 27;
+
 // Walks the JPEG's segments and scans up to its end marker. Nothing for a file that ends
-// before it (cut short: the decoder would invent the missing part) or that is no JPEG.
+// before it (cut short: the decoder would invent the missing part), whose scans would cost
+// more work than the bounds above allow, or that is no JPEG.
 std::optional<JpegFrame> checkJpeg(const OpenFile& file);
 
 } // namespace planora::detail

@@ -1,8 +1,7 @@
-#include "platform/FolderItem.h"
+#include "support/JpegFiles.h"
+#include "support/PictureFiles.h"
 #include "support/Program.h"
 #include "support/TempDir.h"
-
-#include <filesystem>
 
 namespace planora::test {
 namespace {
@@ -38,14 +37,12 @@ Picture solid(int width, int height, Color colour) {
     return p;
 }
 
-// Boots the program with templates of our own in a resource folder of its own. The pictures
-// are stored losslessly; the resource reader goes by their content, not by their names.
+// Boots the program with templates of our own in a resource folder of its own, stored as
+// JPEGs that give back every pixel exactly.
 class SyntheticTemplates : public ProgramTest {
 protected:
     void put(const std::string& name, const Picture& p) {
-        const std::string bmp = folder_.file("tmp.bmp");
-        ASSERT_TRUE(FolderItem(bmp).SaveAsPicture(p, 0));
-        std::filesystem::rename(bmp, folder_.file(name));
+        writeBytes(folder_.file(name), jpegBytes(p, {.colours = JpegColours::ExactRgb}));
     }
     void boot() {
         planora::testing::setResourceFolder(folder_.path().string());

@@ -1,0 +1,229 @@
+#include "platform/FolderItem.h"
+#include "support/ChildCost.h"
+#include "support/JpegFiles.h"
+#include "support/PictureFiles.h"
+#include "support/TempDir.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace planora::test {
+namespace {
+
+constexpr std::size_t kPaddedSize = 1670 * 1024;
+
+class JpegRead : public ::testing::Test {
+protected:
+    std::string put(const std::string& bytes) {
+        const std::string path = dir_.file(std::to_string(++files_).append(".jpg"));
+        writeBytes(path, bytes);
+        return path;
+    }
+    TempDir dir_;
+    int files_ = 0;
+};
+
+// --- Scans whose work is out of all proportion to the picture ------------------------------
+
+struct ScanBomb {
+    const char* name;
+    std::int64_t side;
+    int components;
+    int emptyScans;
+    bool padded; // to 1.67 MB, so that the file is large enough for its coefficients
+};
+
+const ScanBomb kScanBombs[] = {
+    {"4096 square with 10000 empty scans", 4096, 3, 10000, true},
+    {"5792 square with 10000 empty scans", 5792, 3, 10000, true},
+    {"11000 square grey with 10000 empty scans", 11000, 1, 10000, true},
+    {"11000 square grey going 65 times over every block", 11000, 1, 64, true},
+    {"one block with 10000 empty scans", 8, 1, 10000, false},
+};
+
+TEST_F(JpegRead, ScansThatCostTooMuchWorkAreRefusedQuickly) {
+    for (const ScanBomb& b : kScanBombs) {
+        SCOPED_TRACE(b.name);
+        std::string bytes =
+            withEmptyScans(blackProgressiveJpeg(b.side, b.side, b.components), b.emptyScans);
+        if (b.padded)
+            bytes = paddedTo(bytes, kPaddedSize);
+        const std::string path = put(bytes);
+        for (const bool fitted : {true, false}) {
+            const ChildCost cost = costInChild([&] {
+                const FolderItem f(path);
+                return (fitted ? f.OpenAsPicture(300, 300) : f.OpenAsPicture()).isNil();
+            });
+            EXPECT_TRUE(cost.result);
+            EXPECT_TRUE(withinTime(cost, 1.0)) << cost.seconds << " s";
+            EXPECT_TRUE(withinMemory(cost, 100)) << cost.peakOverIdleMiB << " MiB";
+        }
+    }
+}
+
+// The largest pictures whose coefficients we hold, with as many scans as we allow, still load;
+// they take the one exception to the bounds above.
+TEST_F(JpegRead, AHugeProgressiveFileWithinTheBoundsLoadsWithinTheLargerBounds) {
+    for (const int emptyScans : {0, 63}) {
+        SCOPED_TRACE(emptyScans);
+        const std::string path = put(paddedTo(
+            withEmptyScans(blackProgressiveJpeg(11000, 11000, 1), emptyScans), kPaddedSize));
+        const ChildCost cost = costInChild([&] {
+            const Picture p = FolderItem(path).OpenAsPicture(300, 300);
+            return !p.isNil() && p.Width() == 600 && p.Height() == 600 &&
+                   p.graphics().Pixel(300, 300) == RGB(0, 0, 0);
+        });
+        EXPECT_TRUE(cost.result);
+        EXPECT_TRUE(withinTime(cost, 2.0)) << cost.seconds << " s";
+        EXPECT_TRUE(withinMemory(cost, 256)) << cost.peakOverIdleMiB << " MiB";
+    }
+}
+
+TEST_F(JpegRead, ALargeProgressiveFileWithADozenScansLoadsWithinTheBounds) {
+    const std::string path = put(withEmptyScans(blackProgressiveJpeg(6000, 4000, 1), 11));
+    const ChildCost cost = costInChild([&] {
+        const Picture p = FolderItem(path).OpenAsPicture(300, 300);
+        return !p.isNil() && p.graphics().Pixel(p.Width() / 2, p.Height() / 2) == RGB(0, 0, 0);
+    });
+    EXPECT_TRUE(cost.result);
+    EXPECT_TRUE(withinTime(cost, 1.0)) << cost.seconds << " s";
+    EXPECT_TRUE(withinMemory(cost, 100)) << cost.peakOverIdleMiB << " MiB";
+}
+
+// --- Ordinary files of every kind of colour, baseline and progressive ----------------------
+
+constexpr Color kLeft = RGB(230, 60, 20), kRight = RGB(20, 200, 230);
+
+bool near(Color a, Color b) {
+    auto close = [](std::int64_t x, std::int64_t y) { return std::abs(x - y) <= 24; };
+    return close(Red(a), Red(b)) && close(Green(a), Green(b)) && close(Blue(a), Blue(b));
+}
+
+Color greyOf(Color c) {
+    return RGB(Green(c), Green(c), Green(c));
+}
+
+struct Kind {
+    const char* name;
+    JpegColours colours;
+};
+
+const Kind kKinds[] = {
+    {"YCbCr", JpegColours::YCbCr},
+    {"exact RGB", JpegColours::ExactRgb},
+    {"grey", JpegColours::Grey},
+    {"CMYK", JpegColours::Cmyk},
+};
+
+TEST_F(JpegRead, EveryKindOfColourLoadsBaselineAndProgressive) {
+    Picture halves = solidPicture(2400, 1600, kRight);
+    halves.graphics().ForeColor(kLeft);
+    halves.graphics().FillRect(0, 0, 1200, 1600);
+    for (const Kind& k : kKinds) {
+        for (const bool progressive : {false, true}) {
+            SCOPED_TRACE(std::string(k.name) + (progressive ? " progressive" : " baseline"));
+            const std::string path =
+                put(jpegBytes(halves, {.colours = k.colours, .progressive = progressive}));
+            const bool grey = k.colours == JpegColours::Grey;
+            for (const bool fitted : {false, true}) {
+                const Picture p = fitted ? FolderItem(path).OpenAsPicture(300, 300)
+                                         : FolderItem(path).OpenAsPicture();
+                ASSERT_FALSE(p.isNil());
+                EXPECT_EQ(p.Width(), fitted ? 600 : 2400);
+                EXPECT_EQ(p.Height(), fitted ? 400 : 1600);
+                const Color left = p.graphics().Pixel(p.Width() / 4, p.Height() / 2);
+                const Color right = p.graphics().Pixel(3 * p.Width() / 4, p.Height() / 2);
+                EXPECT_TRUE(near(left, grey ? greyOf(kLeft) : kLeft));
+                EXPECT_TRUE(near(right, grey ? greyOf(kRight) : kRight));
+            }
+        }
+    }
+}
+
+TEST_F(JpegRead, ExactFilesGiveBackEveryPixel) {
+    Picture p(37, 29);
+    for (int y = 0; y < 29; ++y)
+        for (int x = 0; x < 37; ++x)
+            p.graphics().Pixel(x, y, RGB(7 * x, 9 * y, 255 - 3 * x - 2 * y));
+    for (const bool progressive : {false, true}) {
+        SCOPED_TRACE(progressive ? "progressive" : "baseline");
+        const Picture read =
+            FolderItem(
+                put(jpegBytes(p, {.colours = JpegColours::ExactRgb, .progressive = progressive})))
+                .OpenAsPicture();
+        ASSERT_FALSE(read.isNil());
+        int wrong = 0;
+        for (int y = 0; y < 29; ++y)
+            for (int x = 0; x < 37; ++x)
+                wrong += read.graphics().Pixel(x, y) != p.graphics().Pixel(x, y);
+        EXPECT_EQ(wrong, 0);
+    }
+}
+
+// Stored with four quarters of four colours; each orientation shows them in its own places.
+TEST_F(JpegRead, EachOfTheEightOrientationsPutsTheQuartersInTheirPlaces) {
+    constexpr Color a = RGB(255, 0, 0), b = RGB(0, 255, 0), c = RGB(0, 0, 255),
+                    d = RGB(255, 255, 0);
+    Picture stored = solidPicture(64, 48, d);
+    const struct {
+        Color colour;
+        double x, y;
+    } quarters[] = {{a, 0, 0}, {b, 32, 0}, {c, 0, 24}};
+    for (const auto& q : quarters) {
+        stored.graphics().ForeColor(q.colour);
+        stored.graphics().FillRect(q.x, q.y, 32, 24);
+    }
+    const std::string plain = jpegBytes(stored, {.colours = JpegColours::ExactRgb});
+    struct Row {
+        int orientation;
+        Color topLeft, topRight, bottomLeft, bottomRight;
+    };
+    const Row rows[] = {
+        {1, a, b, c, d}, {2, b, a, d, c}, {3, d, c, b, a}, {4, c, d, a, b},
+        {5, a, c, b, d}, {6, c, a, d, b}, {7, d, b, c, a}, {8, b, d, a, c},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.orientation);
+        const Picture p =
+            FolderItem(put(withExifOrientation(plain, r.orientation))).OpenAsPicture();
+        ASSERT_FALSE(p.isNil());
+        const bool quarter = r.orientation >= 5;
+        ASSERT_EQ(p.Width(), quarter ? 48 : 64);
+        ASSERT_EQ(p.Height(), quarter ? 64 : 48);
+        const std::int64_t right = p.Width() - 1, bottom = p.Height() - 1;
+        EXPECT_EQ(p.graphics().Pixel(0, 0), r.topLeft);
+        EXPECT_EQ(p.graphics().Pixel(right, 0), r.topRight);
+        EXPECT_EQ(p.graphics().Pixel(0, bottom), r.bottomLeft);
+        EXPECT_EQ(p.graphics().Pixel(right, bottom), r.bottomRight);
+    }
+}
+
+// --- What reading a JPEG brings into the process --------------------------------------------
+
+// True when one of the toolkit's image-format plugins is mapped into this process.
+bool anImageFormatPluginIsLoaded() {
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line))
+        if (line.find("/imageformats/") != std::string::npos)
+            return true;
+    return false;
+}
+
+TEST_F(JpegRead, NeitherAFileNorAShippedPictureLoadsAnImageFormatPlugin) {
+    const std::string baseline = put(jpegBytes(solidPicture(1600, 1200, RGB(9, 99, 199))));
+    const std::string progressive =
+        put(jpegBytes(solidPicture(640, 480, RGB(9, 99, 199)), {.progressive = true}));
+    const ChildCost cost = costInChild([&] {
+        const bool read = !FolderItem(baseline).OpenAsPicture(300, 300).isNil() &&
+                          !FolderItem(progressive).OpenAsPicture().isNil() &&
+                          !Picture::OpenFromApp("eulebild.jpg").isNil();
+        return read && !anImageFormatPluginIsLoaded();
+    });
+    EXPECT_TRUE(cost.finished);
+    EXPECT_TRUE(cost.result);
+}
+
+} // namespace
+} // namespace planora::test
