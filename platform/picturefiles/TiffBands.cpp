@@ -15,7 +15,10 @@ constexpr std::int64_t kBlockMemory = 32 * kMiB;
 // What this machine gets through in well under a second: bytes out of the codecs (a small
 // file may expand a thousandfold), and pixels converted and shrunk.
 constexpr std::int64_t kMaxDecodedBytes = std::int64_t(1) << 30;
-constexpr std::int64_t kMaxWorkPixels = std::int64_t(160) << 20;
+constexpr std::int64_t kMaxWorkPixels = std::int64_t(128) << 20;
+// All that decoding one picture holds at once: the strips or tiles, the bands, the picture
+// it makes (twice, when it is turned afterwards).
+constexpr std::int64_t kMaxMemory = 96 * kMiB;
 // Below this many pixels a picture is decoded on one thread.
 constexpr std::int64_t kThreadedPixels = std::int64_t(1) << 20;
 
@@ -76,7 +79,7 @@ void wholeTiles(TIFF* tiff, const TiffLayout& layout) {
         TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, std::uint32_t(layout.stride));
 }
 
-std::optional<BandPlan> planBands(const TiffLayout& l, std::int64_t bandMemory,
+std::optional<BandPlan> planBands(const TiffLayout& l, PixelSize target, std::int64_t bandMemory,
                                   unsigned maxThreads) {
     const std::int64_t pixels = l.width * l.height;
     if (pixels > kMaxWorkPixels)
@@ -129,6 +132,12 @@ std::optional<BandPlan> planBands(const TiffLayout& l, std::int64_t bandMemory,
         bandBytes = std::max(bandBytes, b.rows * rowPixelBytes);
     plan.queue = int(std::clamp<std::int64_t>(bandMemory / bandBytes, plan.threads,
                                               2 * std::int64_t(plan.threads)));
+    const std::int64_t pictures = l.orientation == ORIENTATION_TOPLEFT ? 1 : 2;
+    const std::int64_t memory = plan.threads * blockBuffers +
+                                (plan.threads + plan.queue) * bandBytes +
+                                pictures * target.width * target.height * 4;
+    if (memory > kMaxMemory)
+        return std::nullopt;
     return plan;
 }
 

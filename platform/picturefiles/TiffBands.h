@@ -51,9 +51,10 @@ struct BandPlan {
 // (a strip taller than a band is read in parts, each decoded from the strip's start). The
 // decoded bands in flight take about bandMemory in all. Nothing when the work it takes
 // (bytes decoded, pixels converted and shrunk) or the memory of one band is beyond what can be
-// done in about a second.
-std::optional<BandPlan> planBands(const TiffLayout& layout, std::int64_t bandMemory,
-                                  unsigned maxThreads);
+// done in about a second, or the memory that it holds at once with the picture of the
+// target size that it makes.
+std::optional<BandPlan> planBands(const TiffLayout& layout, PixelSize target,
+                                  std::int64_t bandMemory, unsigned maxThreads);
 
 // The picture stored with the given TIFF orientation (1 to 8), turned and mirrored as it is
 // to be drawn.

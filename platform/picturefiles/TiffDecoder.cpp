@@ -282,8 +282,9 @@ QImage decodeTiff(const OpenFile& file, std::optional<PixelSize> box) {
     const PixelSize target = decodeSize(drawn, box);
     const PixelSize storedTarget = transposed ? PixelSize{target.height, target.width} : target;
 
-    const std::optional<BandPlan> plan = planBands(
-        *layout, kBandMemory, std::min<unsigned>(kMaxThreads, std::thread::hardware_concurrency()));
+    const std::optional<BandPlan> plan =
+        planBands(*layout, storedTarget, kBandMemory,
+                  std::min<unsigned>(kMaxThreads, std::thread::hardware_concurrency()));
     if (!plan)
         return {};
     AreaShrinker shrinker(stored, storedTarget);

@@ -112,15 +112,17 @@ bool writeTiff(const std::string& path, const TiffSpec& s, const SampleAt& sampl
     return true;
 }
 
-bool writeRawTiff(const std::string& path, const TiffSpec& spec, std::uint32_t strips,
+bool writeRawTiff(const std::string& path, const TiffSpec& spec, std::uint32_t blocks,
                   const std::function<std::string(std::uint32_t)>& raw) {
     const TiffHandle t(TIFFOpen(path.c_str(), spec.mode));
     if (!t)
         return false;
     setTags(t.get(), spec);
-    for (std::uint32_t i = 0; i < strips; ++i) {
+    for (std::uint32_t i = 0; i < blocks; ++i) {
         std::string bytes = raw(i);
-        if (TIFFWriteRawStrip(t.get(), i, bytes.data(), tmsize_t(bytes.size())) < 0)
+        const auto n = tmsize_t(bytes.size());
+        if ((spec.tileWidth != 0 ? TIFFWriteRawTile(t.get(), i, bytes.data(), n)
+                                 : TIFFWriteRawStrip(t.get(), i, bytes.data(), n)) < 0)
             return false;
     }
     return true;

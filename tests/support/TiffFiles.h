@@ -35,9 +35,9 @@ using SampleAt = std::function<std::uint32_t(std::int64_t x, std::int64_t y, int
 // Writes the TIFF that the spec describes. Returns false when libtiff refuses.
 bool writeTiff(const std::string& path, const TiffSpec& spec, const SampleAt& sample);
 
-// Writes a TIFF of the spec's tags (strips only) whose strip i holds raw(i) as it is, coded
-// as the spec's compression says, or is cut short or a lie.
-bool writeRawTiff(const std::string& path, const TiffSpec& spec, std::uint32_t strips,
+// Writes a TIFF of the spec's tags whose strip or tile i holds raw(i) as it is, coded as the
+// spec's compression says, or cut short, or a lie.
+bool writeRawTiff(const std::string& path, const TiffSpec& spec, std::uint32_t blocks,
                   const std::function<std::string(std::uint32_t)>& raw);
 
 // The bytes that the spec's compression makes of one strip of the spec's size holding only

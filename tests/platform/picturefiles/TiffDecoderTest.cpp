@@ -4,7 +4,10 @@
 #include "support/TempDir.h"
 #include "support/TiffFiles.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace planora::test {
@@ -260,6 +263,227 @@ TEST_P(TiffKinds, EveryPixelIsAsTheFileSays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, TiffKinds, ::testing::ValuesIn(kKinds),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- Orientation ----------------------------------------------------------------------------
+
+// Stored as the rows "abc" over "def"; drawn as each orientation tag says, rows from the top.
+TEST(TiffOrientation, EachOfTheEightIsDrawnAsItsNameSays) {
+    const Color colours[] = {RGB(255, 0, 0),   RGB(0, 255, 0),   RGB(0, 0, 255),
+                             RGB(255, 255, 0), RGB(0, 255, 255), RGB(255, 0, 255)};
+    const char* drawn[] = {"abc/def",  "cba/fed",  "fed/cba",  "def/abc",
+                           "ad/be/cf", "da/eb/fc", "fc/eb/da", "cf/be/ad"};
+    TempDir dir;
+    for (std::uint16_t orientation = 1; orientation <= 8; ++orientation) {
+        SCOPED_TRACE(orientation);
+        TiffSpec spec;
+        spec.width = 3;
+        spec.height = 2;
+        spec.orientation = orientation;
+        const std::string path = dir.file("turned.tif");
+        ASSERT_TRUE(writeTiff(path, spec, [&](auto x, auto y, int s) {
+            const Color c = colours[y * 3 + x];
+            return std::uint32_t(s == 0 ? Red(c) : s == 1 ? Green(c) : Blue(c));
+        }));
+        const Picture p = FolderItem(path).OpenAsPicture();
+        ASSERT_FALSE(p.isNil());
+        std::string rows;
+        for (std::int64_t y = 0; y < p.Height(); ++y) {
+            if (y > 0)
+                rows += '/';
+            for (std::int64_t x = 0; x < p.Width(); ++x) {
+                const Color* c =
+                    std::find(std::begin(colours), std::end(colours), p.graphics().Pixel(x, y));
+                rows += c == std::end(colours) ? '?' : char('a' + (c - colours));
+            }
+        }
+        EXPECT_EQ(rows, drawn[orientation - 1]);
+    }
+}
+
+// --- Large pictures ---------------------------------------------------------------------------
+
+TEST(TiffLarge, AFineCheckerboardShrinksToAnEvenGrey) {
+    TempDir dir;
+    TiffSpec spec;
+    spec.width = 2400;
+    spec.height = 1600;
+    spec.compression = COMPRESSION_LZW;
+    const std::string path = dir.file("checks.tif");
+    ASSERT_TRUE(writeTiff(path, spec, [](auto x, auto y, int) { return (x + y) % 2 ? 255u : 0u; }));
+    const Picture p = FolderItem(path).OpenAsPicture(300, 300);
+    ASSERT_FALSE(p.isNil());
+    ASSERT_EQ((PixelSize{p.Width(), p.Height()}), reducedSizeFor({2400, 1600}, kBox));
+    int uneven = 0;
+    for (std::int64_t y = 0; y < p.Height(); ++y)
+        for (std::int64_t x = 0; x < p.Width(); ++x) {
+            const Color c = p.graphics().Pixel(x, y);
+            uneven += Red(c) < 127 || Red(c) > 128 || Green(c) != Red(c) || Blue(c) != Red(c);
+        }
+    EXPECT_EQ(uneven, 0);
+}
+
+// A document scanner's page: 1-bit, LZW, mostly white paper with lines of dark text.
+TEST(TiffLarge, AScannedPageLoadsQuicklyAndSmall) {
+    TempDir dir;
+    TiffSpec spec = {};
+    spec.width = 7795;
+    spec.height = 3122;
+    spec.photometric = PHOTOMETRIC_MINISWHITE;
+    spec.bits = 1;
+    spec.samples = 1;
+    spec.compression = COMPRESSION_LZW;
+    const std::string path = dir.file("scan.tif");
+    auto ink = [](std::int64_t x, std::int64_t y) {
+        return x >= 600 && x < 7200 && y % 120 >= 80 && y % 120 < 104 && x % 9 < 4;
+    };
+    ASSERT_TRUE(writeTiff(path, spec, [&](auto x, auto y, int) { return ink(x, y) ? 1u : 0u; }));
+    EXPECT_LT(std::filesystem::file_size(path), 100u * 1024);
+    const ChildCost cost = costInChild([&] {
+        const Picture p = FolderItem(path).OpenAsPicture(300, 300);
+        return !p.isNil() &&
+               (PixelSize{p.Width(), p.Height()}) == reducedSizeFor({7795, 3122}, kBox) &&
+               p.graphics().Pixel(2, 2) == RGB(255, 255, 255) &&
+               Red(p.graphics().Pixel(p.Width() / 2, 92 * p.Height() / 3122)) < 200;
+    });
+    ASSERT_TRUE(cost.finished);
+    EXPECT_TRUE(cost.result);
+    EXPECT_TRUE(withinTime(cost, 1.0)) << cost.seconds << " s";
+    EXPECT_TRUE(withinMemory(cost, 16)) << cost.peakOverIdleMiB << " MiB";
+}
+
+TEST(TiffLarge, TheToolkitsAllocationLimitHasNoSay) {
+    TempDir dir;
+    TiffSpec spec;
+    spec.width = 3000;
+    spec.height = 2000;
+    spec.rowsPerStrip = 2000;
+    const std::string path = dir.file("photo.tif");
+    ASSERT_TRUE(writeTiff(path, spec, [](auto x, auto, int) { return std::uint32_t(x & 255); }));
+    const ChildCost cost = costInChild([&] {
+        ::setenv("QT_IMAGEIO_MAXALLOC", "1", 1);
+        return !FolderItem(path).OpenAsPicture(300, 300).isNil() &&
+               !FolderItem(path).OpenAsPicture().isNil();
+    });
+    EXPECT_TRUE(cost.finished && cost.result);
+}
+
+// --- Hostile files ------------------------------------------------------------------------------
+
+struct Hostile {
+    const char* name;
+    std::function<bool(const std::string& path, const TempDir& dir)> write;
+    friend void PrintTo(const Hostile& h, std::ostream* os) { *os << h.name; }
+};
+
+TiffSpec claimed(std::uint32_t width, std::uint32_t height, std::uint16_t compression,
+                 std::uint32_t rowsPerStrip) {
+    TiffSpec s;
+    s.width = width;
+    s.height = height;
+    s.compression = compression;
+    s.rowsPerStrip = rowsPerStrip;
+    return s;
+}
+
+std::uint32_t stripsOf(const TiffSpec& s) {
+    return (s.height + s.rowsPerStrip - 1) / s.rowsPerStrip;
+}
+
+// Every strip the same few bytes that expand to zeros, a thousandfold and more.
+bool zeroBomb(const std::string& path, const TempDir& dir, const TiffSpec& spec) {
+    const std::string strip = compressedZeros(dir.file("strip.tif"), spec);
+    return !strip.empty() &&
+           writeRawTiff(path, spec, stripsOf(spec), [&](std::uint32_t) { return strip; });
+}
+
+const Hostile kHostile[] = {
+    {"oneEnormousStripOfNothing",
+     [](const std::string& path, const TempDir&) {
+         return writeRawTiff(path, claimed(65535, 4096, COMPRESSION_LZW, 4096), 1,
+                             [](std::uint32_t) { return std::string(64, '\x80'); });
+     }},
+    {"stripsThatEndAtOnce",
+     [](const std::string& path, const TempDir&) {
+         const TiffSpec spec = claimed(65535, 4096, COMPRESSION_ADOBE_DEFLATE, 16);
+         return writeRawTiff(path, spec, stripsOf(spec),
+                             [](std::uint32_t) { return std::string("\x78\x9c", 2); });
+     }},
+    {"deflateBombAtTheLimit",
+     [](const std::string& path, const TempDir& dir) {
+         return zeroBomb(path, dir, claimed(11585, 11585, COMPRESSION_ADOBE_DEFLATE, 64));
+     }},
+    {"deflateBombBeyondTheLimit",
+     [](const std::string& path, const TempDir& dir) {
+         return zeroBomb(path, dir, claimed(65535, 4096, COMPRESSION_ADOBE_DEFLATE, 64));
+     }},
+    {"lzwBombAtTheLimit",
+     [](const std::string& path, const TempDir& dir) {
+         return zeroBomb(path, dir, claimed(11585, 11585, COMPRESSION_LZW, 32));
+     }},
+    {"lzwBombOneStrip",
+     [](const std::string& path, const TempDir& dir) {
+         return zeroBomb(path, dir, claimed(4000, 4000, COMPRESSION_LZW, 4000));
+     }},
+    {"sixteenBitBomb",
+     [](const std::string& path, const TempDir& dir) {
+         TiffSpec s = claimed(12000, 12000, COMPRESSION_ADOBE_DEFLATE, 32);
+         s.bits = 16;
+         s.samples = 4;
+         s.alpha = EXTRASAMPLE_UNASSALPHA;
+         return zeroBomb(path, dir, s);
+     }},
+    {"faxPageOfAbsurdSize",
+     [](const std::string& path, const TempDir& dir) {
+         TiffSpec s = claimed(65535, 2600, COMPRESSION_CCITTFAX4, 260);
+         s.photometric = PHOTOMETRIC_MINISWHITE;
+         s.bits = 1;
+         s.samples = 1;
+         return zeroBomb(path, dir, s);
+     }},
+    {"tileLargerThanAnyPicture",
+     [](const std::string& path, const TempDir&) {
+         TiffSpec s = claimed(16, 16, COMPRESSION_ADOBE_DEFLATE, 0);
+         s.tileWidth = 8192;
+         s.tileHeight = 8192;
+         return writeRawTiff(path, s, 1, [](std::uint32_t) { return std::string("\x78\x9c", 2); });
+     }},
+    {"cutShort",
+     [](const std::string& path, const TempDir&) {
+         if (!writeTiff(path, claimed(2000, 2000, COMPRESSION_LZW, 16),
+                        [](auto x, auto y, int s) { return std::uint32_t(x * y + s) & 255; }))
+             return false;
+         std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
+         return true;
+     }},
+};
+
+class HostileTiff : public ::testing::TestWithParam<Hostile> {
+protected:
+    TempDir dir_;
+};
+
+// Loaded or refused, within a second and with little memory, whatever the file claims.
+TEST_P(HostileTiff, CostsLittle) {
+    const std::string path = dir_.file("hostile.tif");
+    ASSERT_TRUE(GetParam().write(path, dir_));
+    for (const bool boxed : {true, false}) {
+        SCOPED_TRACE(boxed ? "fitted" : "whole");
+        const ChildCost cost = costInChild([&] {
+            const Picture p =
+                boxed ? FolderItem(path).OpenAsPicture(300, 300) : FolderItem(path).OpenAsPicture();
+            return !p.isNil();
+        });
+        ASSERT_TRUE(cost.finished);
+        EXPECT_TRUE(withinTime(cost, 1.0)) << cost.seconds << " s";
+        EXPECT_TRUE(withinMemory(cost, 100)) << cost.peakOverIdleMiB << " MiB";
+        std::printf("%s %s: %s in %.3f s, %.1f MiB over idle\n", GetParam().name,
+                    boxed ? "fitted" : "whole", cost.result ? "loaded" : "refused", cost.seconds,
+                    cost.peakOverIdleMiB);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, HostileTiff, ::testing::ValuesIn(kHostile),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
