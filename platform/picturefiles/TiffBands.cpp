@@ -130,15 +130,19 @@ std::optional<BandPlan> planBands(const TiffLayout& l, PixelSize target, std::in
     std::int64_t bandBytes = 0;
     for (const Band& b : plan.bands)
         bandBytes = std::max(bandBytes, b.rows * rowPixelBytes);
-    plan.queue = int(std::clamp<std::int64_t>(bandMemory / bandBytes, plan.threads,
-                                              2 * std::int64_t(plan.threads)));
     const std::int64_t pictures = l.orientation == ORIENTATION_TOPLEFT ? 1 : 2;
-    const std::int64_t memory = plan.threads * blockBuffers +
-                                (plan.threads + plan.queue) * bandBytes +
-                                pictures * target.width * target.height * 4;
-    if (memory > kMaxMemory)
-        return std::nullopt;
-    return plan;
+    // Fewer threads hold less; one thread must do.
+    for (;; --plan.threads) {
+        plan.queue = int(std::clamp<std::int64_t>(bandMemory / bandBytes, plan.threads,
+                                                  2 * std::int64_t(plan.threads)));
+        const std::int64_t memory = plan.threads * blockBuffers +
+                                    (plan.threads + plan.queue) * bandBytes +
+                                    pictures * target.width * target.height * 4;
+        if (memory <= kMaxMemory)
+            return plan;
+        if (plan.threads == 1)
+            return std::nullopt;
+    }
 }
 
 QImage turnedAsDrawn(const QImage& stored, int orientation) {

@@ -37,7 +37,7 @@ std::uint32_t alphaAt(std::int64_t x, std::int64_t y) {
 std::uint32_t quarter(std::int64_t x, std::int64_t y, int s) {
     static const std::uint32_t colours[4][3] = {
         {200, 30, 30}, {30, 200, 30}, {30, 30, 200}, {240, 240, 240}};
-    return colours[(y / 16) * 2 + x / 16][std::min(s, 2)];
+    return colours[(y / 16) % 2 * 2 + (x / 16) % 2][std::min(s, 2)];
 }
 
 enum class Content { Wave, Quarters, Levels };
@@ -168,6 +168,13 @@ TiffSpec tiled(TiffSpec s) {
     s.tileHeight = 16;
     return s;
 }
+// One strip taller than the decoder's bands, so that it is read in parts.
+TiffSpec oneTallStrip(TiffSpec s) {
+    s.width = 2048;
+    s.height = 2096;
+    s.rowsPerStrip = s.height;
+    return s;
+}
 TiffSpec written(TiffSpec s, const char* mode) {
     s.mode = mode;
     return s;
@@ -229,6 +236,8 @@ const Kind kKinds[] = {
     {"jpegRgb", lossy(rgb(), PHOTOMETRIC_RGB), Content::Quarters, 6},
     {"jpegGrey", lossy(grey(8), PHOTOMETRIC_MINISBLACK), Content::Quarters, 6},
     {"jpegYCbCrTiled", tiled(lossy(rgb(), PHOTOMETRIC_YCBCR)), Content::Quarters, 6},
+    {"rgb8OneTallStripLzw", oneTallStrip(compressed(rgb(), COMPRESSION_LZW))},
+    {"jpegYCbCrOneTallStrip", oneTallStrip(lossy(rgb(), PHOTOMETRIC_YCBCR)), Content::Quarters, 6},
     {"bigTiffJpeg", written(lossy(rgb(), PHOTOMETRIC_YCBCR), "w8"), Content::Quarters, 6},
 };
 
