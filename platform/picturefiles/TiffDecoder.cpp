@@ -134,7 +134,7 @@ struct Reader {
 // knows into 8-bit RGBA with the alpha associated.
 class BandDecoder {
 public:
-    BandDecoder(TIFF* tiff, const TiffLayout& layout) {
+    BandDecoder(TIFF* tiff, const TiffLayout& layout) : tiff_(tiff), layout_(layout) {
         wholeTiles(tiff, layout);
         char message[1024];
         ok_ = TIFFRGBAImageOK(tiff, message) && TIFFRGBAImageBegin(&image_, tiff, 1, message);
@@ -147,6 +147,14 @@ public:
                                 image_.photometric == PHOTOMETRIC_MINISWHITE));
         }
         begun_ = ok_;
+        std::uint16_t photometric = 0, bits = 0, samples = 0, planar = 0;
+        TIFFGetFieldDefaulted(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
+        TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+        TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+        TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
+        plainRgb_ = ok_ && !layout.tiled && photometric == PHOTOMETRIC_RGB && bits == 8 &&
+                    samples == 3 && planar == PLANARCONFIG_CONTIG && image_.alpha == 0 &&
+                    std::int64_t(TIFFScanlineSize64(tiff)) == 3 * layout.width;
     }
     ~BandDecoder() {
         if (begun_)
@@ -161,10 +169,18 @@ public:
     bool decode(std::int64_t first, std::int64_t rows, std::vector<std::uint32_t>& pixels) {
         const auto width = std::int64_t(image_.width);
         pixels.resize(std::size_t(width * rows));
+        if (plainRgb_)
+            return decodeRgb(first, rows, pixels);
         image_.row_offset = int(first);
         image_.col_offset = 0;
         if (!TIFFRGBAImageGet(&image_, pixels.data(), image_.width, std::uint32_t(rows)))
             return false;
+        if (image_.alpha == 0) {
+            // Opaque: only the order of the channels changes.
+            for (std::uint32_t& p : pixels)
+                p = 0xff000000u | (p & 0xffu) << 16 | (p & 0xff00u) | (p >> 16 & 0xffu);
+            return true;
+        }
         for (std::uint32_t& p : pixels) {
             const std::uint32_t a = TIFFGetA(p), clear = 255 - a;
             auto onWhite = [&](std::uint32_t c) {
@@ -179,6 +195,34 @@ public:
     }
 
 private:
+    // The commonest kind, 8-bit RGB in strips, straight from the strips' samples: half the
+    // passes over the pixels that the RGBA interface makes.
+    bool decodeRgb(std::int64_t first, std::int64_t rows, std::vector<std::uint32_t>& pixels) {
+        const std::int64_t perStrip = layout_.blockHeight, rowBytes = 3 * layout_.width;
+        const std::int64_t end = first + rows;
+        for (std::int64_t strip = first / perStrip; strip * perStrip < end; ++strip) {
+            const std::int64_t top = strip * perStrip;
+            const std::int64_t from = std::max(first, top);
+            const std::int64_t to = std::min({end, top + perStrip, layout_.height});
+            strip_.resize(std::size_t((to - top) * rowBytes));
+            const auto wanted = tmsize_t(strip_.size());
+            if (TIFFReadEncodedStrip(tiff_, std::uint32_t(strip), strip_.data(), wanted) != wanted)
+                return false;
+            for (std::int64_t y = from; y < to; ++y) {
+                const unsigned char* in = strip_.data() + (y - top) * rowBytes;
+                std::uint32_t* out = pixels.data() + (y - first) * layout_.width;
+                for (std::int64_t x = 0; x < layout_.width; ++x, in += 3)
+                    out[x] = 0xff000000u | std::uint32_t(in[0]) << 16 | std::uint32_t(in[1]) << 8 |
+                             in[2];
+            }
+        }
+        return true;
+    }
+
+    TIFF* tiff_;
+    TiffLayout layout_;
+    std::vector<unsigned char> strip_;
+    bool plainRgb_ = false;
     TIFFRGBAImage image_{};
     bool ok_ = false, begun_ = false, premultiplied_ = true;
 };
