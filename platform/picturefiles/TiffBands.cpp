@@ -19,6 +19,10 @@ constexpr std::int64_t kMaxWorkPixels = std::int64_t(128) << 20;
 // All that decoding one picture holds at once: the strips or tiles, the bands, the picture
 // it makes (twice, when it is turned afterwards).
 constexpr std::int64_t kMaxMemory = 96 * kMiB;
+// Each strip or tile costs a read and a codec's start, and every handle holds its offset and
+// byte count.
+constexpr std::int64_t kMaxBlocks = std::int64_t(1) << 18;
+constexpr std::int64_t kBlockTableBytes = 16;
 // Below this many pixels a picture is decoded on one thread.
 constexpr std::int64_t kThreadedPixels = std::int64_t(1) << 20;
 
@@ -67,6 +71,7 @@ std::optional<TiffLayout> tiffLayout(TIFF* tiff) {
         l.blockHeight = std::clamp<std::int64_t>(rows, 1, l.height);
         l.blockBytes = std::int64_t(TIFFStripSize64(tiff));
     }
+    l.blocks = l.tiled ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
     if (l.stride == 0)
         l.stride = l.width;
     if (l.rowBytes <= 0 || l.blockBytes <= 0 || l.stride > kMaxSide)
@@ -82,7 +87,7 @@ void wholeTiles(TIFF* tiff, const TiffLayout& layout) {
 std::optional<BandPlan> planBands(const TiffLayout& l, PixelSize target, std::int64_t bandMemory,
                                   unsigned maxThreads) {
     const std::int64_t pixels = l.width * l.height;
-    if (pixels > kMaxWorkPixels)
+    if (pixels > kMaxWorkPixels || l.blocks > kMaxBlocks)
         return std::nullopt;
     const std::int64_t rowPixelBytes = l.stride * 4;
     const std::int64_t blockRowBytes = rowPixelBytes * l.blockHeight;
@@ -135,9 +140,9 @@ std::optional<BandPlan> planBands(const TiffLayout& l, PixelSize target, std::in
     for (;; --plan.threads) {
         plan.queue = int(std::clamp<std::int64_t>(bandMemory / bandBytes, plan.threads,
                                                   2 * std::int64_t(plan.threads)));
-        const std::int64_t memory = plan.threads * blockBuffers +
-                                    (plan.threads + plan.queue) * bandBytes +
-                                    pictures * target.width * target.height * 4;
+        const std::int64_t memory =
+            (plan.threads + 1) * l.blocks * kBlockTableBytes + plan.threads * blockBuffers +
+            (plan.threads + plan.queue) * bandBytes + pictures * target.width * target.height * 4;
         if (memory <= kMaxMemory)
             return plan;
         if (plan.threads == 1)

@@ -25,6 +25,7 @@ struct TiffLayout {
     std::int64_t blockBytes = 0; // decoded bytes of one strip or tile of one plane
     std::int64_t rowBytes = 0;   // decoded bytes of one row of one plane
     std::int64_t planes = 1;     // the samples of a pixel when they lie in planes of their own
+    std::int64_t blocks = 0;     // strips or tiles in the file, all planes
     std::int64_t verticalSubsampling = 1;
 };
 

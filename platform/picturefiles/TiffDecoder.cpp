@@ -155,6 +155,9 @@ public:
         plainRgb_ = ok_ && !layout.tiled && photometric == PHOTOMETRIC_RGB && bits == 8 &&
                     samples == 3 && planar == PLANARCONFIG_CONTIG && image_.alpha == 0 &&
                     std::int64_t(TIFFScanlineSize64(tiff)) == 3 * layout.width;
+        // Once, so that the parts of a tall strip do not grow it step by step.
+        if (plainRgb_)
+            strip_.reserve(std::size_t(layout.blockBytes));
     }
     ~BandDecoder() {
         if (begun_)

@@ -442,6 +442,18 @@ const Hostile kHostile[] = {
          s.alpha = EXTRASAMPLE_UNASSALPHA;
          return zeroBomb(path, dir, s);
      }},
+    {"tinyTilesAtTheLimit",
+     [](const std::string& path, const TempDir& dir) {
+         TiffSpec s = claimed(8192, 8192, COMPRESSION_ADOBE_DEFLATE, 16);
+         s.samples = 1;
+         s.photometric = PHOTOMETRIC_MINISBLACK;
+         const std::string tile =
+             compressedZeros(dir.file("tile.tif"), claimed(16, 16, s.compression, 16));
+         s.tileWidth = 16;
+         s.tileHeight = 16;
+         const std::uint32_t tiles = 512 * 512;
+         return !tile.empty() && writeRawTiff(path, s, tiles, [&](std::uint32_t) { return tile; });
+     }},
     {"faxPageOfAbsurdSize",
      [](const std::string& path, const TempDir& dir) {
          TiffSpec s = claimed(65535, 2600, COMPRESSION_CCITTFAX4, 260);
