@@ -43,6 +43,8 @@ Photo photos[] = {
     {"6000x4000", 6000, 4000, "jpg", writeJpeg90, {}},
     {"1920x1080", 1920, 1080, "jpg", writeJpeg90, {}},
     {"6000x4000 BMP", 6000, 4000, "bmp", benchmarking::writeBmp, {}},
+    {"6000x4000 TIFF", 6000, 4000, "tif", benchmarking::writeTiff, {}},
+    {"6000x4000 TIFF LZW", 6000, 4000, "tif", benchmarking::writeTiffLzw, {}},
 };
 
 // Smooth colour ramps with a fine grain on top, so that the encoder has a photo's work to do.

@@ -15,5 +15,9 @@ Picture decodeWhole(const std::string& path);
 bool writeJpeg(const Picture& picture, const std::string& path, int quality);
 // Writes the picture as a 24-bit BMP. Returns false on failure.
 bool writeBmp(const Picture& picture, const std::string& path);
+// Write the picture as an 8-bit RGB TIFF, uncompressed or LZW coded, in strips of about 64 KiB
+// as common writers make them. Return false on failure.
+bool writeTiff(const Picture& picture, const std::string& path);
+bool writeTiffLzw(const Picture& picture, const std::string& path);
 
 } // namespace planora::benchmarking

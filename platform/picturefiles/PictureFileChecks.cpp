@@ -177,9 +177,10 @@ std::optional<PictureKind> sniff(const OpenFile& file) {
         return PictureKind::Bmp;
     if (file.size() >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF)
         return PictureKind::Jpeg;
-    if (file.size() >= 4 &&
-        ((std::memcmp(head, "II*\0", 4) == 0) || (std::memcmp(head, "MM\0*", 4) == 0)))
-        return PictureKind::Tiff;
+    // Classic TIFF and BigTIFF, in either byte order.
+    for (const char* magic : {"II*\0", "MM\0*", "II+\0", "MM\0+"})
+        if (file.size() >= 4 && std::memcmp(head, magic, 4) == 0)
+            return PictureKind::Tiff;
     return std::nullopt;
 }
 

@@ -43,8 +43,8 @@ private:
 
 enum class PictureKind { Bmp, Jpeg, Tiff };
 
-// What the first bytes say the file is: "BM", FF D8 FF, "II*\0" or "MM\0*". The name says
-// nothing.
+// What the first bytes say the file is: "BM", FF D8 FF, or a TIFF's "II*\0" or "MM\0*"
+// (BigTIFF: "II+\0" or "MM\0+"). The name says nothing.
 std::optional<PictureKind> sniff(const OpenFile& file);
 
 struct JpegFrame {

@@ -1,9 +1,346 @@
+#include "platform/picturefiles/AreaShrinker.h"
 #include "platform/picturefiles/Decoders.h"
+#include "platform/picturefiles/TiffBands.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdarg>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <tiffio.h>
+#include <unistd.h>
+#include <vector>
 
 namespace planora::detail {
 
+namespace {
+
+constexpr std::int64_t kMiB = 1024 * 1024;
+// No single block that libtiff allocates for one file (a strip, a tile, a table of offsets)
+// may be larger.
+constexpr std::int64_t kMaxSingleAlloc = 64 * kMiB;
+// Bands in flight, all threads together, take at most this much beside the strips and tiles
+// that libtiff holds while it decodes them.
+constexpr std::int64_t kBandMemory = 8 * kMiB;
+constexpr int kMaxThreads = 4;
+
+// The file as libtiff sees it: read with pread at a position of our own, so that several
+// handles can share the descriptor, and never beyond the size that was checked.
+struct Source {
+    const OpenFile* file;
+    std::int64_t pos = 0;
+};
+
+tmsize_t readSource(thandle_t h, void* buffer, tmsize_t n) {
+    auto* s = static_cast<Source*>(h);
+    const std::int64_t wanted = std::clamp<std::int64_t>(s->file->size() - s->pos, 0, n);
+    auto* out = static_cast<char*>(buffer);
+    std::int64_t got = 0;
+    while (got < wanted) {
+        const ssize_t r =
+            ::pread(s->file->fd(), out + got, std::size_t(wanted - got), off_t(s->pos + got));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            break;
+        got += r;
+    }
+    s->pos += got;
+    return tmsize_t(got);
+}
+
+tmsize_t writeNothing(thandle_t, void*, tmsize_t) {
+    return -1;
+}
+
+toff_t seekSource(thandle_t h, toff_t offset, int whence) {
+    auto* s = static_cast<Source*>(h);
+    std::int64_t base = 0;
+    if (whence == SEEK_CUR)
+        base = s->pos;
+    else if (whence == SEEK_END)
+        base = s->file->size();
+    const auto to = std::int64_t(offset) + base;
+    if (offset > toff_t(INT64_MAX / 2) || to < 0)
+        return toff_t(-1);
+    s->pos = to;
+    return toff_t(to);
+}
+
+int closeNothing(thandle_t) {
+    return 0;
+}
+
+toff_t sourceSize(thandle_t h) {
+    return toff_t(static_cast<Source*>(h)->file->size());
+}
+
+int mapNothing(thandle_t, void**, toff_t*) {
+    return 0;
+}
+
+void unmapNothing(thandle_t, void*, toff_t) {}
+
+// libtiff would print its complaints about a damaged file; whether the file loads is all that
+// the user learns.
+int silence(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
+
+struct TiffCloser {
+    void operator()(TIFF* t) const { TIFFClose(t); }
+};
+using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
+
+// One handle on the file with its own position; null when libtiff cannot read its header and
+// first directory.
+struct Reader {
+    Source source;
+    std::vector<unsigned char> tileBuffer;
+    TiffHandle tiff;
+
+    explicit Reader(const OpenFile& file) : source{&file} {
+        TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+        if (options == nullptr)
+            return;
+        TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(kMaxSingleAlloc));
+        TIFFOpenOptionsSetErrorHandlerExtR(options, silence, nullptr);
+        TIFFOpenOptionsSetWarningHandlerExtR(options, silence, nullptr);
+        // "m": no memory mapping, so every byte comes through readSource.
+        tiff.reset(TIFFClientOpenExt("picture", "rm", &source, readSource, writeNothing, seekSource,
+                                     closeNothing, sourceSize, mapNothing, unmapNothing, options));
+        TIFFOpenOptionsFree(options);
+        // Unmapped, libtiff reads an uncompressed tile into a buffer that it rounds up to a
+        // multiple of 1 KiB, and then refuses the tile because the buffer's size is not the
+        // tile's. Given a buffer of the tile's size, it reads into that.
+        std::uint16_t compression = COMPRESSION_NONE;
+        if (tiff && TIFFIsTiled(tiff.get()) &&
+            TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_COMPRESSION, &compression) &&
+            compression == COMPRESSION_NONE) {
+            const std::uint64_t tileBytes = TIFFTileSize64(tiff.get());
+            if (tileBytes == 0 || tileBytes > std::uint64_t(kMaxSingleAlloc)) {
+                tiff.reset();
+                return;
+            }
+            tileBuffer.resize(std::size_t(tileBytes));
+            TIFFReadBufferSetup(tiff.get(), tileBuffer.data(), tmsize_t(tileBytes));
+        }
+    }
+};
+
+// Decodes bands through libtiff's RGBA interface, which reads every kind of TIFF that libtiff
+// knows into 8-bit RGBA with the alpha associated.
+class BandDecoder {
+public:
+    BandDecoder(TIFF* tiff, const TiffLayout& layout) : tiff_(tiff), layout_(layout) {
+        wholeTiles(tiff, layout);
+        char message[1024];
+        ok_ = TIFFRGBAImageOK(tiff, message) && TIFFRGBAImageBegin(&image_, tiff, 1, message);
+        if (ok_) {
+            // The rows and columns as stored: the decoder turns the picture afterwards.
+            image_.req_orientation = image_.orientation;
+            // For grey with an alpha channel of its own, libtiff passes the grey on unscaled.
+            premultiplied_ = !(image_.alpha == EXTRASAMPLE_UNASSALPHA &&
+                               (image_.photometric == PHOTOMETRIC_MINISBLACK ||
+                                image_.photometric == PHOTOMETRIC_MINISWHITE));
+        }
+        begun_ = ok_;
+        std::uint16_t photometric = 0, bits = 0, samples = 0, planar = 0;
+        TIFFGetFieldDefaulted(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
+        TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+        TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+        TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
+        plainRgb_ = ok_ && !layout.tiled && photometric == PHOTOMETRIC_RGB && bits == 8 &&
+                    samples == 3 && planar == PLANARCONFIG_CONTIG && image_.alpha == 0 &&
+                    std::int64_t(TIFFScanlineSize64(tiff)) == 3 * layout.width;
+        // Once, so that the parts of a tall strip do not grow it step by step.
+        if (plainRgb_)
+            strip_.reserve(std::size_t(layout.blockBytes));
+    }
+    ~BandDecoder() {
+        if (begun_)
+            TIFFRGBAImageEnd(&image_);
+    }
+    BandDecoder(const BandDecoder&) = delete;
+    BandDecoder& operator=(const BandDecoder&) = delete;
+
+    bool ok() const { return ok_; }
+
+    // Fills pixels with rows [first, first + rows) as 0xffRRGGBB, transparency on white.
+    bool decode(std::int64_t first, std::int64_t rows, std::vector<std::uint32_t>& pixels) {
+        const auto width = std::int64_t(image_.width);
+        pixels.resize(std::size_t(width * rows));
+        if (plainRgb_)
+            return decodeRgb(first, rows, pixels);
+        image_.row_offset = int(first);
+        image_.col_offset = 0;
+        if (!TIFFRGBAImageGet(&image_, pixels.data(), image_.width, std::uint32_t(rows)))
+            return false;
+        if (image_.alpha == 0) {
+            // Opaque: only the order of the channels changes.
+            for (std::uint32_t& p : pixels)
+                p = 0xff000000u | (p & 0xffu) << 16 | (p & 0xff00u) | (p >> 16 & 0xffu);
+            return true;
+        }
+        for (std::uint32_t& p : pixels) {
+            const std::uint32_t a = TIFFGetA(p), clear = 255 - a;
+            auto onWhite = [&](std::uint32_t c) {
+                if (!premultiplied_)
+                    c = (c * a + 127) / 255;
+                return std::min<std::uint32_t>(255, c + clear);
+            };
+            p = 0xff000000u | onWhite(TIFFGetR(p)) << 16 | onWhite(TIFFGetG(p)) << 8 |
+                onWhite(TIFFGetB(p));
+        }
+        return true;
+    }
+
+private:
+    // The commonest kind, 8-bit RGB in strips, straight from the strips' samples: half the
+    // passes over the pixels that the RGBA interface makes.
+    bool decodeRgb(std::int64_t first, std::int64_t rows, std::vector<std::uint32_t>& pixels) {
+        const std::int64_t perStrip = layout_.blockHeight, rowBytes = 3 * layout_.width;
+        const std::int64_t end = first + rows;
+        for (std::int64_t strip = first / perStrip; strip * perStrip < end; ++strip) {
+            const std::int64_t top = strip * perStrip;
+            const std::int64_t from = std::max(first, top);
+            const std::int64_t to = std::min({end, top + perStrip, layout_.height});
+            strip_.resize(std::size_t((to - top) * rowBytes));
+            const auto wanted = tmsize_t(strip_.size());
+            if (TIFFReadEncodedStrip(tiff_, std::uint32_t(strip), strip_.data(), wanted) != wanted)
+                return false;
+            for (std::int64_t y = from; y < to; ++y) {
+                const unsigned char* in = strip_.data() + (y - top) * rowBytes;
+                std::uint32_t* out = pixels.data() + (y - first) * layout_.width;
+                for (std::int64_t x = 0; x < layout_.width; ++x, in += 3)
+                    out[x] = 0xff000000u | std::uint32_t(in[0]) << 16 | std::uint32_t(in[1]) << 8 |
+                             in[2];
+            }
+        }
+        return true;
+    }
+
+    TIFF* tiff_;
+    TiffLayout layout_;
+    std::vector<unsigned char> strip_;
+    bool plainRgb_ = false;
+    TIFFRGBAImage image_{};
+    bool ok_ = false, begun_ = false, premultiplied_ = true;
+};
+
+// Feeds the bands of the plan to the shrinker in order, decoding them on several threads,
+// each with a handle of its own. False when any band cannot be decoded.
+bool decodeAllBands(const OpenFile& file, TIFF* first, const TiffLayout& layout,
+                    const BandPlan& plan, AreaShrinker& shrinker) {
+    const std::int64_t bands = std::int64_t(plan.bands.size());
+    const int threads = int(std::min<std::int64_t>(plan.threads, bands));
+    auto feed = [&](const Band& band, const std::vector<std::uint32_t>& pixels) {
+        for (std::int64_t r = 0; r < band.rows; ++r)
+            shrinker.addRow(band.first + r, pixels.data() + r * plan.stride);
+    };
+    if (threads <= 1) {
+        BandDecoder decoder(first, layout);
+        if (!decoder.ok())
+            return false;
+        std::vector<std::uint32_t> pixels;
+        for (const Band& band : plan.bands) {
+            if (!decoder.decode(band.first, band.rows, pixels))
+                return false;
+            feed(band, pixels);
+        }
+        return true;
+    }
+
+    // Band b is decoded by thread b % threads into slot b % queue, once the band that held
+    // the slot before has been fed.
+    const int queue = std::max(threads, plan.queue);
+    struct Slot {
+        std::int64_t band = -1; // the band it holds, decoded
+        std::vector<std::uint32_t> pixels;
+    };
+    auto held = std::vector<Slot>(std::size_t(queue));
+    std::int64_t fed = 0; // bands fed so far
+    bool failed = false;
+    std::mutex mutex;
+    std::condition_variable changed;
+
+    auto work = [&](int t) {
+        Reader reader(file);
+        std::unique_ptr<BandDecoder> decoder;
+        if (reader.tiff)
+            decoder = std::make_unique<BandDecoder>(reader.tiff.get(), layout);
+        std::vector<std::uint32_t> pixels;
+        for (std::int64_t b = t; b < bands; b += threads) {
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return failed || fed > b - queue; });
+                if (failed)
+                    return;
+                pixels.swap(held[std::size_t(b % queue)].pixels);
+            }
+            const Band& band = plan.bands[std::size_t(b)];
+            const bool ok =
+                decoder && decoder->ok() && decoder->decode(band.first, band.rows, pixels);
+            std::lock_guard lock(mutex);
+            if (!ok)
+                failed = true;
+            held[std::size_t(b % queue)].band = b;
+            pixels.swap(held[std::size_t(b % queue)].pixels);
+            changed.notify_all();
+            if (failed)
+                return;
+        }
+    };
+    std::vector<std::jthread> workers;
+    for (int t = 0; t < threads; ++t)
+        workers.emplace_back(work, t);
+    for (std::int64_t b = 0; b < bands; ++b) {
+        Slot& s = held[std::size_t(b % queue)];
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return failed || s.band == b; });
+            if (failed)
+                break;
+        }
+        feed(plan.bands[std::size_t(b)], s.pixels);
+        std::lock_guard lock(mutex);
+        ++fed;
+        changed.notify_all();
+    }
+    workers.clear();
+    return !failed;
+}
+
+} // namespace
+
 QImage decodeTiff(const OpenFile& file, std::optional<PixelSize> box) {
-    return decodeWithToolkit(file, "tiff", std::nullopt, box);
+    Reader reader(file);
+    if (!reader.tiff)
+        return {};
+    TIFF* tiff = reader.tiff.get();
+    const std::optional<TiffLayout> layout = tiffLayout(tiff);
+    if (!layout)
+        return {};
+    const PixelSize stored{layout->width, layout->height};
+    const bool transposed = layout->orientation >= ORIENTATION_LEFTTOP;
+    const PixelSize drawn = transposed ? PixelSize{stored.height, stored.width} : stored;
+    const PixelSize target = decodeSize(drawn, box);
+    const PixelSize storedTarget = transposed ? PixelSize{target.height, target.width} : target;
+
+    const std::optional<BandPlan> plan =
+        planBands(*layout, storedTarget, kBandMemory,
+                  std::min<unsigned>(kMaxThreads, std::thread::hardware_concurrency()));
+    if (!plan)
+        return {};
+    AreaShrinker shrinker(stored, storedTarget);
+    if (!decodeAllBands(file, tiff, *layout, *plan, shrinker))
+        return {};
+    QImage shrunk = shrinker.finish();
+    if (shrunk.isNull())
+        return {};
+    return turnedAsDrawn(shrunk, layout->orientation);
 }
 
 } // namespace planora::detail

@@ -1,0 +1,183 @@
+#include "platform/picturefiles/TiffBands.h"
+
+#include <algorithm>
+
+namespace planora::detail {
+
+namespace {
+
+constexpr std::int64_t kMiB = 1024 * 1024;
+// A band's decoded pixels when one strip or tile row is taller than a band of the plan's
+// size would be: larger strips are read in parts, larger tiles refused.
+constexpr std::int64_t kMaxBandBytes = 16 * kMiB;
+// The strips or tiles that the threads hold while they decode take about this much at most.
+constexpr std::int64_t kBlockMemory = 32 * kMiB;
+// What this machine gets through in well under a second: bytes out of the codecs (a small
+// file may expand a thousandfold), and pixels converted and shrunk.
+constexpr std::int64_t kMaxDecodedBytes = std::int64_t(1) << 30;
+constexpr std::int64_t kMaxWorkPixels = std::int64_t(128) << 20;
+// All that decoding one picture holds at once: the strips or tiles, the bands, the picture
+// it makes (twice, when it is turned afterwards).
+constexpr std::int64_t kMaxMemory = 96 * kMiB;
+// Each strip or tile costs a read and a codec's start, and every handle holds its offset and
+// byte count.
+constexpr std::int64_t kMaxBlocks = std::int64_t(1) << 18;
+constexpr std::int64_t kBlockTableBytes = 16;
+// Below this many pixels a picture is decoded on one thread.
+constexpr std::int64_t kThreadedPixels = std::int64_t(1) << 20;
+
+} // namespace
+
+std::optional<TiffLayout> tiffLayout(TIFF* tiff) {
+    TiffLayout l;
+    std::uint32_t width = 0, height = 0;
+    if (!TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width) ||
+        !TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height) || !sidesAcceptable(width, height))
+        return std::nullopt;
+    l.width = width;
+    l.height = height;
+    std::uint16_t orientation = ORIENTATION_TOPLEFT, planar = PLANARCONFIG_CONTIG, spp = 1;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_ORIENTATION, &orientation);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &spp);
+    // An orientation outside the eight is read as the usual one, as other viewers do.
+    l.orientation = orientation >= 1 && orientation <= 8 ? orientation : ORIENTATION_TOPLEFT;
+    l.planes = planar == PLANARCONFIG_SEPARATE ? std::max<std::int64_t>(1, spp) : 1;
+    std::uint16_t hor = 1, ver = 1;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_YCBCRSUBSAMPLING, &hor, &ver);
+    l.verticalSubsampling = std::clamp<std::int64_t>(ver, 1, 4);
+    l.rowBytes = std::int64_t(TIFFScanlineSize64(tiff));
+    l.tiled = TIFFIsTiled(tiff) != 0;
+    if (l.tiled) {
+        std::uint32_t tw = 0, th = 0;
+        if (!TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tw) ||
+            !TIFFGetField(tiff, TIFFTAG_TILELENGTH, &th) || tw == 0 || th == 0)
+            return std::nullopt;
+        l.blockWidth = tw;
+        l.blockHeight = th;
+        l.blockBytes = std::int64_t(TIFFTileSize64(tiff));
+        std::uint16_t photometric = PHOTOMETRIC_MINISBLACK, bits = 1;
+        TIFFGetFieldDefaulted(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
+        TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
+        // libtiff's 16-bit grey steps over the rest of a partial tile's row by too few
+        // bytes, so the picture is decoded as wide as its tiles go.
+        if (bits == 16 &&
+            (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE))
+            l.stride = (l.width + l.blockWidth - 1) / l.blockWidth * l.blockWidth;
+    } else {
+        std::uint32_t rows = 0;
+        TIFFGetFieldDefaulted(tiff, TIFFTAG_ROWSPERSTRIP, &rows);
+        l.blockWidth = l.width;
+        l.blockHeight = std::clamp<std::int64_t>(rows, 1, l.height);
+        l.blockBytes = std::int64_t(TIFFStripSize64(tiff));
+    }
+    l.blocks = l.tiled ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
+    if (l.stride == 0)
+        l.stride = l.width;
+    if (l.rowBytes <= 0 || l.blockBytes <= 0 || l.stride > kMaxSide)
+        return std::nullopt;
+    return l;
+}
+
+void wholeTiles(TIFF* tiff, const TiffLayout& layout) {
+    if (layout.stride != layout.width)
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, std::uint32_t(layout.stride));
+}
+
+std::optional<BandPlan> planBands(const TiffLayout& l, PixelSize target, std::int64_t bandMemory,
+                                  unsigned maxThreads) {
+    const std::int64_t pixels = l.width * l.height;
+    if (pixels > kMaxWorkPixels || l.blocks > kMaxBlocks)
+        return std::nullopt;
+    const std::int64_t rowPixelBytes = l.stride * 4;
+    const std::int64_t blockRowBytes = rowPixelBytes * l.blockHeight;
+    BandPlan plan;
+    plan.width = l.width;
+    plan.stride = l.stride;
+    const std::int64_t blockBuffers = l.blockBytes * l.planes;
+    plan.threads = pixels < kThreadedPixels
+                       ? 1
+                       : int(std::clamp<std::int64_t>(kBlockMemory / blockBuffers, 1,
+                                                      std::max(1u, maxThreads)));
+
+    std::int64_t decoded = 0;
+    if (l.tiled) {
+        if (blockRowBytes > kMaxBandBytes)
+            return std::nullopt;
+        const std::int64_t across = (l.width + l.blockWidth - 1) / l.blockWidth;
+        const std::int64_t down = (l.height + l.blockHeight - 1) / l.blockHeight;
+        decoded = across * down * l.blockBytes * l.planes;
+        for (std::int64_t y = 0; y < l.height; y += l.blockHeight)
+            plan.bands.push_back({y, std::min(l.blockHeight, l.height - y)});
+    } else if (blockRowBytes <= kMaxBandBytes) {
+        // Whole strips, as many as make a band of about the size that each slot may have.
+        const std::int64_t perBand = bandMemory / (2 * plan.threads);
+        const std::int64_t strips = std::max<std::int64_t>(1, perBand / blockRowBytes);
+        const std::int64_t rows = strips * l.blockHeight;
+        for (std::int64_t y = 0; y < l.height; y += rows)
+            plan.bands.push_back({y, std::min(rows, l.height - y)});
+        decoded = l.height * l.rowBytes * l.planes;
+    } else {
+        // Parts of a strip, each a whole number of subsampled rows.
+        std::int64_t rows = kMaxBandBytes / rowPixelBytes;
+        rows = std::max(l.verticalSubsampling, rows - rows % l.verticalSubsampling);
+        for (std::int64_t strip = 0; strip < l.height; strip += l.blockHeight) {
+            const std::int64_t end = std::min(l.height, strip + l.blockHeight);
+            for (std::int64_t y = strip; y < end; y += rows) {
+                const std::int64_t n = std::min(rows, end - y);
+                plan.bands.push_back({y, n});
+                decoded += (y + n - strip) * l.rowBytes * l.planes;
+            }
+        }
+    }
+    if (decoded > kMaxDecodedBytes)
+        return std::nullopt;
+    std::int64_t bandBytes = 0;
+    for (const Band& b : plan.bands)
+        bandBytes = std::max(bandBytes, b.rows * rowPixelBytes);
+    const std::int64_t pictures = l.orientation == ORIENTATION_TOPLEFT ? 1 : 2;
+    // Fewer threads hold less; one thread must do.
+    for (;; --plan.threads) {
+        plan.queue = int(std::clamp<std::int64_t>(bandMemory / bandBytes, plan.threads,
+                                                  2 * std::int64_t(plan.threads)));
+        const std::int64_t memory =
+            (plan.threads + 1) * l.blocks * kBlockTableBytes + plan.threads * blockBuffers +
+            (plan.threads + plan.queue) * bandBytes + pictures * target.width * target.height * 4;
+        if (memory <= kMaxMemory)
+            return plan;
+        if (plan.threads == 1)
+            return std::nullopt;
+    }
+}
+
+QImage turnedAsDrawn(const QImage& stored, int orientation) {
+    if (orientation == ORIENTATION_TOPLEFT)
+        return stored;
+    const bool transposed = orientation >= ORIENTATION_LEFTTOP;
+    const int w = stored.width(), h = stored.height();
+    QImage drawn(transposed ? h : w, transposed ? w : h, stored.format());
+    if (drawn.isNull())
+        return {};
+    // Where the stored row 0 and column 0 lie, by the orientation's name: TOP/BOT/LEFT/RIGHT
+    // first for the rows, then for the columns.
+    const bool flipRows =
+        orientation == ORIENTATION_BOTRIGHT || orientation == ORIENTATION_BOTLEFT ||
+        orientation == ORIENTATION_RIGHTTOP || orientation == ORIENTATION_RIGHTBOT;
+    const bool flipColumns =
+        orientation == ORIENTATION_TOPRIGHT || orientation == ORIENTATION_BOTRIGHT ||
+        orientation == ORIENTATION_RIGHTBOT || orientation == ORIENTATION_LEFTBOT;
+    for (int y = 0; y < h; ++y) {
+        const auto* in = reinterpret_cast<const std::uint32_t*>(stored.constScanLine(y));
+        const int row = flipRows ? h - 1 - y : y;
+        for (int x = 0; x < w; ++x) {
+            const int column = flipColumns ? w - 1 - x : x;
+            if (transposed)
+                reinterpret_cast<std::uint32_t*>(drawn.scanLine(column))[row] = in[x];
+            else
+                reinterpret_cast<std::uint32_t*>(drawn.scanLine(row))[column] = in[x];
+        }
+    }
+    return drawn;
+}
+
+} // namespace planora::detail
