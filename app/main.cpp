@@ -1,8 +1,8 @@
 #include "core/Startup.h"
 #include "platform/Application.h"
 
-int main(int argc, char** argv) {
-    planora::Runtime runtime(argc, argv);
+int main(int, char** argv) {
+    planora::Runtime runtime(argv[0]);
     planora::Main();
     return runtime.exitStep();
 }

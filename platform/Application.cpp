@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <QTranslator>
 #include <cstdio>
+#include <string>
 
 namespace planora {
 
@@ -108,9 +109,20 @@ namespace {
 std::unique_ptr<QApplication> g_qapp;
 } // namespace
 
-Runtime::Runtime(int& argc, char** argv) {
-    if (!QApplication::instance())
-        g_qapp = std::make_unique<QApplication>(argc, argv);
+Runtime::Runtime(const char* programPath) {
+    if (QApplication::instance())
+        return;
+    // The program reads no command line. The toolkit would take options such as -platform,
+    // -reverse or -qwindowtitle from it, so it is given the program's path alone; its
+    // environment variables still apply. It keeps the count and the array for its lifetime.
+    static std::string path;
+    static char* argv[2] = {};
+    static int argc = 1;
+    path = programPath != nullptr && *programPath != '\0' ? programPath : "planora";
+    argv[0] = path.data();
+    argc = 1;
+    state().toolkitArguments = {path};
+    g_qapp = std::make_unique<QApplication>(argc, argv);
 }
 
 Runtime::~Runtime() {

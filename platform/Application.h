@@ -71,10 +71,11 @@ void UnhandledException(const std::exception& error);
 void runGuarded(const std::function<void()>& f);
 
 // The process around the program: creates the toolkit at entry and, at the end, closes the
-// windows, releases the application object and yields the exit code.
+// windows, releases the application object and yields the exit code. The toolkit is given the
+// program's path and no other command-line argument.
 class Runtime {
 public:
-    Runtime(int& argc, char** argv);
+    explicit Runtime(const char* programPath);
     Runtime(const Runtime&) = delete;
     Runtime& operator=(const Runtime&) = delete;
     ~Runtime();

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
+#include <optional>
 
 namespace planora {
 
@@ -76,18 +77,48 @@ protected:
     }
 };
 
+// A field that is not being edited shows its text from the first character: a text wider than
+// the field would otherwise keep its end in view, and a number would lose its sign.
 class LineEditWidget : public OwnedWidget<QLineEdit, EditField> {
 public:
     using OwnedWidget::OwnedWidget;
 
+    void showStart() { setCursorPosition(0); }
+
 protected:
     void focusOutEvent(QFocusEvent* event) override {
+        // Switching to another window or opening a popup is no loss of focus within the window:
+        // the caret and selection come back with the focus.
+        const bool staysFocused = event->reason() == Qt::ActiveWindowFocusReason ||
+                                  event->reason() == Qt::PopupFocusReason;
+        if (staysFocused)
+            kept_ = Caret{cursorPosition(), selectionStart(), selectionLength()};
         QLineEdit::focusOutEvent(event);
-        // Switching to another window or opening a popup is no loss of focus within the window.
-        if (owner() && event->reason() != Qt::ActiveWindowFocusReason &&
-            event->reason() != Qt::PopupFocusReason)
+        showStart();
+        if (owner() && !staysFocused)
             owner()->raise(Event::LostFocus);
     }
+
+    void focusInEvent(QFocusEvent* event) override {
+        QLineEdit::focusInEvent(event);
+        const bool returns = event->reason() == Qt::ActiveWindowFocusReason ||
+                             event->reason() == Qt::PopupFocusReason;
+        if (returns && kept_) {
+            if (kept_->length == 0)
+                setCursorPosition(kept_->cursor);
+            else if (kept_->cursor == kept_->start) // selected from its end towards its start
+                setSelection(kept_->start + kept_->length, -kept_->length);
+            else
+                setSelection(kept_->start, kept_->length);
+        }
+        kept_.reset();
+    }
+
+private:
+    struct Caret {
+        int cursor, start, length;
+    };
+    std::optional<Caret> kept_;
 };
 
 class ImageWellWidget : public OwnedWidget<QWidget, ImageWell> {
@@ -108,6 +139,25 @@ protected:
         const QRect target(QPoint((width() - shown.width()) / 2, (height() - shown.height()) / 2),
                            shown);
         painter.drawImage(target, image);
+    }
+};
+
+// Each radio array is one stop of the tab order, on its selected member, and the arrow keys
+// move within the array: the toolkit's convention. The toolkit itself makes the group one stop
+// but stops at whichever member comes first in the tab order.
+class RadioButtonWidget : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override {
+        QRadioButton::focusInEvent(event);
+        if (event->reason() != Qt::TabFocusReason && event->reason() != Qt::BacktabFocusReason)
+            return;
+        QAbstractButton* selected = group() ? group()->checkedButton() : nullptr;
+        if (selected && selected != this && selected->isEnabled() &&
+            selected->isVisibleTo(window()))
+            selected->setFocus(event->reason());
     }
 };
 
@@ -221,6 +271,7 @@ void Canvas::Backdrop(const Picture& picture) {
 EditField::EditField(Window& window, const ControlSpec& spec) : Control(window, spec) {
     auto* w = place(*this, new LineEditWidget(this, contentOf(window)), spec);
     w->setText(toQString(spec.text));
+    w->showStart();
     w->setAlignment(horizontalAlignment(spec.alignment, Qt::AlignLeft) | Qt::AlignVCenter);
     // Only what the user types raises TextChange; a text set by code does not.
     QObject::connect(w, &QLineEdit::textEdited, w, [this] { raise(Event::TextChange); });
@@ -231,7 +282,9 @@ std::string EditField::Text() const {
 }
 
 void EditField::Text(std::string_view text) {
-    static_cast<QLineEdit&>(widgetOf(*this)).setText(toQString(text));
+    auto& field = static_cast<LineEditWidget&>(widgetOf(*this));
+    field.setText(toQString(text));
+    field.showStart();
 }
 
 // --- Buttons -----------------------------------------------------------------------------
@@ -282,7 +335,7 @@ std::string CheckBox::Caption() const {
 }
 
 RadioButton::RadioButton(Window& window, const ControlSpec& spec) : Control(window, spec) {
-    auto* w = place(*this, new QRadioButton(contentOf(window)), spec);
+    auto* w = place(*this, new RadioButtonWidget(contentOf(window)), spec);
     w->setText(toQString(spec.text));
     w->setAutoExclusive(false);
     auto& groups = window.peer().radioGroups;

@@ -2,6 +2,7 @@
 
 #include "platform/FileType.h"
 #include "platform/Testing.h"
+#include "platform/qt/FrontWindow.h"
 #include "platform/qt/QtSupport.h"
 #include "platform/qt/State.h"
 
@@ -10,7 +11,6 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QMessageBox>
-#include <QPointer>
 #include <QStringList>
 #include <algorithm>
 
@@ -53,27 +53,10 @@ std::optional<std::string> scripted(std::deque<std::optional<std::string>>& answ
     return answer;
 }
 
+// The window in front, which the dialog belongs to and which gets the keyboard back after it.
 QWidget* dialogParent() {
-    return QApplication::activeWindow();
+    return frontWindow();
 }
-
-// Gives the keyboard back to the window that was in front when a modal dialog opened. Without
-// a window manager nobody else does, and the Return key would reach no window afterwards.
-class ReturnFocus {
-public:
-    ReturnFocus() : window_(QApplication::activeWindow()) {}
-    ReturnFocus(const ReturnFocus&) = delete;
-    ReturnFocus& operator=(const ReturnFocus&) = delete;
-    ~ReturnFocus() {
-        if (window_ && window_->isVisible()) {
-            window_->raise();
-            window_->activateWindow();
-        }
-    }
-
-private:
-    QPointer<QWidget> window_;
-};
 
 } // namespace
 

@@ -9,8 +9,12 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
 #include <cstdlib>
 
 // Exported by Qt Widgets for its test library: offers a key to the shortcut map.
@@ -26,7 +30,7 @@ using detail::state;
 std::unique_ptr<Runtime> startHeadless(int& argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    auto runtime = std::make_unique<Runtime>(argc, argv);
+    auto runtime = std::make_unique<Runtime>(argc > 0 ? argv[0] : nullptr);
     state().dialogs.enabled = true;
     return runtime;
 }
@@ -72,6 +76,10 @@ void resetResourceLoads() {
     state().resourceLoads = 0;
 }
 
+std::vector<std::string> toolkitArguments() {
+    return state().toolkitArguments;
+}
+
 std::optional<int> quitCode() {
     return state().quitCode;
 }
@@ -85,6 +93,7 @@ void processEvents() {
 }
 
 void resetRuntime() {
+    closeRealDialogsWith(std::nullopt);
     Window::discardAll();
     processEvents();
     state().app.reset();
@@ -110,6 +119,111 @@ Picture grab(const Window& window) {
     return pictureFromImage(window.peer().top->grab().toImage());
 }
 
+Picture renderEditField(const Control& field, std::string_view text, int caret) {
+    auto* shown = qobject_cast<QLineEdit*>(field.peer().widget.data());
+    if (shown == nullptr)
+        return {};
+    QLineEdit plain(shown->parentWidget());
+    plain.setGeometry(shown->geometry());
+    plain.setFont(shown->font());
+    plain.setAlignment(shown->alignment());
+    plain.setFocusPolicy(Qt::NoFocus);
+    plain.setText(toQString(text));
+    plain.setCursorPosition(caret);
+    plain.show();
+    return pictureFromImage(plain.grab().toImage());
+}
+
+Bounds availableArea() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect r = screen ? screen->availableGeometry() : QRect();
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+
+Bounds frameOf(const Window& window) {
+    const QRect r = window.peer().top->frameGeometry();
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+
+Bounds onScreen(const Control& control) {
+    const QWidget* w = control.peer().widget;
+    if (w == nullptr)
+        return {};
+    const QPoint origin = w->mapToGlobal(QPoint(0, 0));
+    return {origin.x(), origin.y(), w->width(), w->height()};
+}
+
+void minimise(Window& window) {
+    QWidget* top = window.peer().top;
+    top->setWindowState(top->windowState() | Qt::WindowMinimized);
+    processEvents();
+}
+
+bool isMinimised(const Window& window) {
+    return window.peer().top->isMinimized();
+}
+
+bool isActive(const Window& window) {
+    processEvents();
+    return QApplication::activeWindow() == window.peer().top;
+}
+
+void activate(Window* window) {
+    QApplication::setActiveWindow(window ? window->peer().top : nullptr);
+    processEvents();
+}
+
+namespace {
+
+struct RealDialogs {
+    QPointer<QTimer> timer;
+    QPointer<QWidget> answered; // the dialog that got its key, which may take a moment to go
+    std::vector<std::string> owners;
+};
+
+RealDialogs& realDialogs() {
+    static RealDialogs r;
+    return r;
+}
+
+void keyTo(QWidget* target, Qt::Key code, const QString& text) {
+    QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &release);
+}
+
+} // namespace
+
+void closeRealDialogsWith(std::optional<std::string> key) {
+    RealDialogs& r = realDialogs();
+    if (r.timer) {
+        delete r.timer;
+        state().dialogs.enabled = true;
+    }
+    r.owners.clear();
+    if (!key)
+        return;
+    state().dialogs.enabled = false;
+    const Qt::Key code = *key == "Return" ? Qt::Key_Return : Qt::Key_Escape;
+    const QString text = code == Qt::Key_Return ? QStringLiteral("\r") : QStringLiteral("\x1b");
+    r.timer = new QTimer(qApp);
+    QObject::connect(r.timer, &QTimer::timeout, r.timer, [code, text] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (dialog == nullptr || !dialog->isVisible() || dialog == realDialogs().answered)
+            return;
+        realDialogs().answered = dialog;
+        QWidget* owner = dialog->parentWidget() ? dialog->parentWidget()->window() : nullptr;
+        realDialogs().owners.push_back(owner ? toStdString(owner->windowTitle()) : "");
+        keyTo(dialog->focusWidget() ? dialog->focusWidget() : dialog, code, text);
+    });
+    r.timer->start(20);
+}
+
+std::vector<std::string> realDialogOwners() {
+    return realDialogs().owners;
+}
+
 void pressKey(Window& window, const std::string& key) {
     QWidget* top = window.peer().top;
     QApplication::setActiveWindow(top);
@@ -118,8 +232,11 @@ void pressKey(Window& window, const std::string& key) {
     if (sequence.isEmpty())
         return;
     const QKeyCombination combination = sequence[0];
-    const Qt::Key code = combination.key();
     const Qt::KeyboardModifiers modifiers = combination.keyboardModifiers();
+    // As the window system reports it, Shift+Tab arrives as Backtab.
+    const Qt::Key code = combination.key() == Qt::Key_Tab && modifiers == Qt::ShiftModifier
+                             ? Qt::Key_Backtab
+                             : combination.key();
     const QString text =
         code == Qt::Key_Return && modifiers == Qt::NoModifier ? QStringLiteral("\r") : QString();
     // As for a real key: the shortcut map sees the key first, then the focused widget.
@@ -163,14 +280,7 @@ void click(Control& control) {
 }
 
 void focusNext(Window& window) {
-    QWidget* top = window.peer().top;
-    QApplication::setActiveWindow(top);
-    QWidget* focused = top->focusWidget();
-    QWidget* next = focused ? focused->nextInFocusChain() : top->nextInFocusChain();
-    while (next && next != focused && next->focusPolicy() == Qt::NoFocus)
-        next = next->nextInFocusChain();
-    if (next)
-        next->setFocus(Qt::TabFocusReason);
+    pressKey(window, "Tab");
 }
 
 std::vector<std::string> shownMenus(const Window& window) {

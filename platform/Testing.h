@@ -3,6 +3,7 @@
 // Seams for tests: scripted dialog answers, recorded message boxes, a resource folder of the
 // test's choice, and a way to boot and tear down the toolkit without an event loop.
 
+#include "platform/Controls.h"
 #include "platform/Picture.h"
 
 #include <memory>
@@ -46,6 +47,9 @@ void setResourceFolder(std::optional<std::string> folder);
 int resourceLoads();
 void resetResourceLoads();
 
+// The command line that the toolkit was given when it was created.
+std::vector<std::string> toolkitArguments();
+
 // Quit requests: whether Quit was called and with which code.
 std::optional<int> quitCode();
 
@@ -58,14 +62,40 @@ void resetRuntime();
 // What the control shows on screen right now, rendered into a picture of its size.
 Picture grab(const Control& control);
 Picture grab(const Window& window);
-// Sends a key press (and release) to the focused widget of the window, as a user would.
-// key is "Return", "Escape", "Tab" or a shortcut like "Ctrl+O".
+// What the edit field shows when it is not focused, with this text and the caret before the
+// character at that index: the toolkit's plain field of the same size, font and alignment,
+// rendered into a picture. With caret 0 it shows the text from its first character.
+Picture renderEditField(const Control& field, std::string_view text, int caret);
+
+// The screen's available area, a window's frame and a control's place, in screen coordinates.
+Bounds availableArea();
+Bounds frameOf(const Window& window);
+Bounds onScreen(const Control& control);
+
+// Minimises the window as its minimise button would; whether it is minimised now.
+void minimise(Window& window);
+bool isMinimised(const Window& window);
+// Whether the window is the active one, the one that gets the keys.
+bool isActive(const Window& window);
+// Makes the window the active one, or no window at all, as the window system reports it. No
+// window is active, for example, for a moment after a dialog has closed without a window manager.
+void activate(Window* window);
+
+// From now on modal dialogs open for real (nothing scripted) and each, once it is open, gets
+// this key ("Escape", "Return"); with nothing, dialogs are scripted again.
+void closeRealDialogsWith(std::optional<std::string> key);
+// The titles of the windows that the real dialogs belonged to, in order ("" for none).
+std::vector<std::string> realDialogOwners();
+
+// Sends a key press (and release) to the focused widget of the window, as a user would; the
+// toolkit handles it as a key from the keyboard (shortcuts first, then the focused widget).
+// key is "Return", "Escape", "Tab", "Shift+Tab", "Up", "Down" or a shortcut like "Ctrl+O".
 void pressKey(Window& window, const std::string& key);
 // Types text into the control, which first gets the keyboard focus.
 void typeText(Control& control, const std::string& text);
 // Clicks the control with the mouse.
 void click(Control& control);
-// Moves the keyboard focus away from the control to the next one in the tab order.
+// Moves the keyboard focus on as the user does: presses Tab in the window.
 void focusNext(Window& window);
 // What the window's menu bar shows: a line per menu title as the toolkit holds it ("&File"),
 // each followed by its entries indented by two blanks, an entry's shortcut after a tab in the

@@ -2,6 +2,7 @@
 
 #include "platform/Application.h"
 #include "platform/Menus.h"
+#include "platform/qt/FrontWindow.h"
 #include "platform/qt/QtSupport.h"
 #include "platform/qt/Widgets.h"
 
@@ -52,6 +53,8 @@ void TopLevelWidget::closeEvent(QCloseEvent* event) {
 
 void TopLevelWidget::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        noteActivated(this);
     if (event->type() != QEvent::WindowStateChange || owner_ == nullptr)
         return;
     const auto* change = static_cast<QWindowStateChangeEvent*>(event);
@@ -255,22 +258,21 @@ std::vector<Control*> Window::namedControls(std::string_view name) const {
 void Window::Show() {
     if (closing_)
         return;
+    TopLevelWidget* top = peer_->top;
     if (!placed_) {
-        // A window without a position of its own opens a little below and to the right of the
-        // window opened before it, as desktop windows cascade.
         placed_ = true;
-        const auto open = openWindows();
-        auto self = std::find(open.begin(), open.end(), this);
-        if (self != open.begin() && self != open.end()) {
-            const QRect before = (*std::prev(self))->peer_->top->geometry();
-            QRect g = peer_->top->geometry();
-            g.moveTopLeft(before.topLeft() + QPoint(40, 40));
-            peer_->top->setGeometry(g);
-        }
+        placeOnScreen();
+    } else if (!top->isVisible()) {
+        // Fitting the window to its content forgets that a position given by code is the
+        // frame's; the window manager would then put the content there instead.
+        peer_->layout->activate();
+        top->move(top->pos());
     }
-    peer_->top->show();
-    peer_->top->raise();
-    peer_->top->activateWindow();
+    // A minimised window comes back; show and raise alone leave it minimised.
+    top->setWindowState(top->windowState() & ~Qt::WindowMinimized);
+    top->show();
+    top->raise();
+    top->activateWindow();
 }
 
 void Window::Close() {
@@ -282,7 +284,10 @@ void Window::handleClose() {
         return;
     closing_ = true;
     runGuarded([this] { Event_Close(); });
+    const bool hadKeyboard = peer_->top->isActiveWindow();
     peer_->top->hide();
+    if (hadKeyboard)
+        giveKeyboardOn(peer_->top);
     auto& open = registry().open;
     auto it = std::find_if(open.begin(), open.end(),
                            [this](const auto& entry) { return entry.second.get() == this; });
@@ -308,10 +313,10 @@ bool Window::isVisible() const {
 }
 
 std::int64_t Window::Left() const {
-    return peer_->top->geometry().x();
+    return peer_->top->pos().x();
 }
 std::int64_t Window::Top() const {
-    return peer_->top->geometry().y();
+    return peer_->top->pos().y();
 }
 std::int64_t Window::Width() const {
     return peer_->content->width();
@@ -326,16 +331,12 @@ static int clampToScreenRange(std::int64_t v) {
 
 void Window::Left(std::int64_t left) {
     placed_ = true;
-    QRect g = peer_->top->geometry();
-    g.moveLeft(clampToScreenRange(left));
-    peer_->top->setGeometry(g);
+    peer_->top->move(clampToScreenRange(left), peer_->top->pos().y());
 }
 
 void Window::Top(std::int64_t top) {
     placed_ = true;
-    QRect g = peer_->top->geometry();
-    g.moveTop(clampToScreenRange(top));
-    peer_->top->setGeometry(g);
+    peer_->top->move(peer_->top->pos().x(), clampToScreenRange(top));
 }
 
 void Window::Width(std::int64_t width) {

@@ -61,12 +61,17 @@ public:
 
     const std::string& className() const { return className_; }
 
+    // Shows the window, brings it back when it is minimised, raises it and gives it the
+    // keyboard. A window that has never been shown nor moved by code opens where openingPlace
+    // puts it.
     void Show();
     // Closes the window as its close box would: raises Close, then the window is gone.
     void Close();
     void Refresh(bool eraseBackground = true);
     bool isVisible() const;
 
+    // The position of the window's outer top left corner, its frame included where the window
+    // manager draws one; the size of its content area.
     std::int64_t Left() const;
     std::int64_t Top() const;
     std::int64_t Width() const;
@@ -144,6 +149,7 @@ protected:
 private:
     static void adopt(std::string className, std::unique_ptr<Window> window);
     void build();
+    void placeOnScreen();
     Control* findControl(std::string_view name, std::int64_t index) const;
     std::vector<Control*> namedControls(std::string_view name) const;
 

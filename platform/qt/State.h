@@ -29,6 +29,7 @@ struct RuntimeState {
     std::optional<std::string> resourceFolder;
     int resourceLoads = 0;
     ScriptedDialogs dialogs;
+    std::vector<std::string> toolkitArguments; // the command line the toolkit was given
 };
 
 RuntimeState& state();

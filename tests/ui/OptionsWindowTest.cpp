@@ -118,21 +118,6 @@ TEST_F(OptionsWindowTest, LayoutHoldsTheTwentyTwoControlsOfTheFourFrames) {
     }
 }
 
-TEST_F(OptionsWindowTest, TabMovesThroughTheWindowsControlsInLayoutOrder) {
-    app().achsen(true); // the axis kinds take the focus only while enabled
-    WIopt& w = pressOptionen();
-    const std::vector<Control*> expected = {
-        &*w.RBber(1),   &*w.RBber(2),    &*w.CBoverlay(), &*w.EFox(),        &*w.EFoy(),
-        &*w.CBAchsen(), &*w.RBachsen(1), &*w.RBachsen(2), &*w.PushButton1(), &*w.RBber(1),
-    };
-    w.RBber(1)->setFocus();
-    for (std::size_t i = 1; i < expected.size(); ++i) {
-        pt::focusNext(w);
-        EXPECT_TRUE(expected[i]->hasFocus())
-            << "step " << i << " should reach " << expected[i]->Name() << expected[i]->Index();
-    }
-}
-
 TEST_F(OptionsWindowTest, OptionenTwiceLeavesOneWindow) {
     EXPECT_EQ(openOptionsWindows(), 0);
     WIopt& first = pressOptionen();
