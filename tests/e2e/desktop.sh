@@ -8,11 +8,12 @@
 # Usage: desktop.sh <planora binary>
 # Exits 0 when every step passed, 77 (skipped) when no X server can be started, 1 otherwise.
 # With PLANORA_E2E_SHOTS=<folder> and ImageMagick's import installed, it saves a screenshot of
-# the screen after each step.
+# the screen after each step, half a second later so that openbox's animations are over.
 set -euo pipefail
 
 planora=$(realpath "${1:?usage: desktop.sh <planora binary>}")
-readonly planora
+here=$(dirname "$(realpath "$0")")
+readonly planora here
 readonly skipped=77
 readonly timeout=15 # seconds for any one window to appear, change or go
 
@@ -39,6 +40,7 @@ say() { echo "desktop: $*"; }
 shot() {
     [[ -n ${PLANORA_E2E_SHOTS:-} ]] && command -v import >/dev/null || return 0
     mkdir -p "$PLANORA_E2E_SHOTS"
+    sleep 0.5
     import -window root "$PLANORA_E2E_SHOTS/$1.png" 2>/dev/null || true
 }
 
@@ -78,6 +80,8 @@ export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime
 export XDG_CONFIG_HOME=$HOME/.config XDG_CACHE_HOME=$HOME/.cache XDG_DATA_HOME=$HOME/.local/share
 unset WAYLAND_DISPLAY SESSION_MANAGER DBUS_SESSION_BUS_ADDRESS
 export QT_QPA_PLATFORM=xcb
+# For a build with the leak checker: what libdbus keeps is not the program's.
+export LSAN_OPTIONS=suppressions=$here/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}
 
 # Only clients that hold our cookie may connect. The server takes every entry of the file
 # whatever its display number; the clients' entry is added once the number is known.
@@ -112,7 +116,7 @@ await "openbox to manage the screen" wm_running
 # The ids of the mapped windows named exactly $1, one a line.
 windows_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; }
 one_window_named() { [[ $(windows_named "$1" | wc -l) -eq 1 ]]; }
-map_state() { xwininfo -id "$1" | sed -n 's/^ *Map State: //p'; }
+map_state() { xwininfo -id "$1" 2>/dev/null | sed -n 's/^ *Map State: //p'; }
 viewable() { [[ $(map_state "$1") == IsViewable ]]; }
 iconic() { xprop -id "$1" WM_STATE 2>/dev/null | grep -q 'window state: Iconic'; }
 gone() { ! xwininfo -id "$1" >/dev/null 2>&1 || [[ $(map_state "$1") != IsViewable ]]; }
