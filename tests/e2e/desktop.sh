@@ -15,7 +15,7 @@ planora=$(realpath "${1:?usage: desktop.sh <planora binary>}")
 here=$(dirname "$(realpath "$0")")
 readonly planora here
 readonly skipped=77
-readonly timeout=15 # seconds for any one window to appear, change or go
+readonly timeout=20 # seconds for any one window to appear, change or go
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/planora-e2e.XXXXXX")
 pids=()
@@ -35,7 +35,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-say() { echo "desktop: $*"; }
+say() { echo "desktop: [${SECONDS} s] $*"; }
 
 shot() {
     [[ -n ${PLANORA_E2E_SHOTS:-} ]] && command -v import >/dev/null || return 0
@@ -47,19 +47,38 @@ shot() {
 fail() {
     say "FAILED: $*" >&2
     shot failed
-    if [[ -s $work/planora.log ]]; then
-        say "the program wrote:" >&2
-        cat "$work/planora.log" >&2
-    fi
+    say "the windows with names:" >&2
+    xwininfo -root -tree 2>/dev/null | grep -v 'has no name' | grep '0x' >&2 || true
+    local log
+    for log in planora openbox; do
+        if [[ -s $work/$log.log ]]; then
+            say "$log wrote:" >&2
+            cat "$work/$log.log" >&2
+        fi
+    done
     exit 1
 }
 
-# Runs the command until it succeeds, for at most $timeout seconds.
+# Whether the program has ended. The shell collects an ended child by itself, or leaves it a
+# zombie until it is waited for.
+stopped() {
+    ! kill -0 "$planora_pid" 2>/dev/null ||
+        [[ $(cut -d ' ' -f 3 "/proc/$planora_pid/stat" 2>/dev/null) == Z ]]
+}
+
+# Runs the command until it succeeds, for at most $timeout seconds; fails at once when the
+# program ends meanwhile.
 await() {
     local what=$1
     shift
-    local deadline=$((SECONDS + timeout))
+    local deadline=$((SECONDS + timeout)) status
     until "$@" >/dev/null; do
+        if [[ $1 != stopped && -n $planora_pid ]] && stopped; then
+            status=0
+            wait "$planora_pid" || status=$?
+            planora_pid=
+            fail "the program ended with exit code $status while the test waited for $what"
+        fi
         ((SECONDS < deadline)) || fail "waited ${timeout} s for $what"
         sleep 0.05
     done
@@ -90,8 +109,10 @@ cookie=$(mcookie)
 touch "$XAUTHORITY"
 xauth -q add :0 MIT-MAGIC-COOKIE-1 "$cookie"
 
-# Xvfb chooses a free display number itself and reports it, so parallel runs cannot clash.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -auth "$XAUTHORITY" \
+# Xvfb chooses a free display number itself and reports it, so parallel runs cannot clash. By
+# default it resets whenever its last client disconnects, and a client that connects during a
+# reset is turned away: -noreset keeps it up between our short-lived xprop and xdotool calls.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset -auth "$XAUTHORITY" \
     3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
 deadline=$((SECONDS + timeout))
@@ -109,8 +130,12 @@ xauth -q add "$DISPLAY" MIT-MAGIC-COOKIE-1 "$cookie"
 say "X server on $DISPLAY"
 
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
-pids+=($!)
-wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+openbox_pid=$!
+pids+=("$openbox_pid")
+wm_running() {
+    kill -0 "$openbox_pid" 2>/dev/null || fail "openbox ended at start"
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
+}
 await "openbox to manage the screen" wm_running
 
 # The ids of the mapped windows named exactly $1, one a line.
@@ -272,11 +297,6 @@ await "the main window to have the keyboard again" active "$main"
 
 say "Ctrl+Q quits"
 xdotool key ctrl+q
-# The shell collects an ended child by itself, or leaves it a zombie until it is waited for.
-stopped() {
-    ! kill -0 "$planora_pid" 2>/dev/null ||
-        [[ $(cut -d ' ' -f 3 "/proc/$planora_pid/stat" 2>/dev/null) == Z ]]
-}
 await "the program to end" stopped
 status=0
 wait "$planora_pid" || status=$?
