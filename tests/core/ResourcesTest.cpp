@@ -1,9 +1,11 @@
 #include "core/Resources.h"
 
+#include "platform/Color.h"
 #include "platform/Resources.h"
 #include "platform/Testing.h"
 #include "support/TempDir.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -63,6 +65,52 @@ TEST_F(ResourcesTest, TheVariantsMatchTheirTemplatesInSizeAndTheTemplatesAreNotS
     EXPECT_NE(eulebild().Width(), eulebild().Height());
     EXPECT_NE(Steinkauz().Width(), Steinkauz().Height());
     EXPECT_NE(eulebild().Width(), Steinkauz().Width());
+}
+
+// How far a decoded pixel may stray from the colour that was drawn: a few levels of JPEG error.
+constexpr int kLevels = 4;
+
+bool near(Color c, Color drawn) {
+    return std::abs(Red(c) - Red(drawn)) <= kLevels &&
+           std::abs(Green(c) - Green(drawn)) <= kLevels &&
+           std::abs(Blue(c) - Blue(drawn)) <= kLevels;
+}
+
+struct Twins {
+    const char* name;
+    Picture (*blue)();
+    Picture (*red)();
+};
+
+constexpr Twins kTwins[] = {{"owl", &eulebildB, &eulebildR},
+                            {"little owl", &SteinkauzB, &SteinkauzR}};
+
+// The overlay shows blue, red and black only where the templates hold nothing but paper and
+// pure ink: a pale mix at a line's edge shows as a halo.
+TEST_F(ResourcesTest, TheOverlayTemplatesHoldOnlyPaperAndPureInk) {
+    for (const Twins& t : kTwins) {
+        SCOPED_TRACE(t.name);
+        const Picture blue = t.blue(), red = t.red();
+        ASSERT_FALSE(blue.isNil());
+        ASSERT_FALSE(red.isNil());
+        int stray = 0, ink = 0, black = 0;
+        for (int y = 0; y < blue.Height(); ++y)
+            for (int x = 0; x < blue.Width(); ++x) {
+                const Color b = blue.graphics().Pixel(x, y), r = red.graphics().Pixel(x, y);
+                const bool blueInk = near(b, RGB(0, 0, 255)), redInk = near(r, RGB(255, 0, 0));
+                stray += !blueInk && !near(b, RGB(255, 255, 255));
+                stray += !redInk && !near(r, RGB(255, 255, 255));
+                ink += blueInk;
+                // The twins share their shapes, so the overlay's AND of the two is black
+                // wherever they have ink.
+                black += blueInk && redInk &&
+                         near(RGB(Red(b) & Red(r), Green(b) & Green(r), Blue(b) & Blue(r)),
+                              RGB(0, 0, 0));
+            }
+        EXPECT_EQ(stray, 0);
+        EXPECT_GT(ink, blue.Width() * blue.Height() / 20);
+        EXPECT_EQ(black, ink);
+    }
 }
 
 TEST_F(ResourcesTest, AMissingFileIsTriedAgainUntilItLoads) {

@@ -8,14 +8,17 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
-#include <QImageWriter>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
+#include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <jpeglib.h>
 
 namespace {
 
@@ -593,15 +596,75 @@ QImage renderIcon(int side, QRectF source, InkDrawing draw, const Ink& ink) {
     });
 }
 
-bool save(const QImage& image, const QDir& dir, const QString& name) {
-    QImageWriter writer(dir.filePath(name), "jpeg");
-    writer.setQuality(92);
-    if (!writer.write(image)) {
-        std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(writer.fileName()),
-                     qPrintable(writer.errorString()));
+// At full quality and full colour resolution the decoded ink of the blue and red templates
+// stays within a few levels of pure, so the overlay's AND of the two gives black.
+constexpr int kQuality = 100;
+
+// libjpeg reports a fault through error_exit, which must not return; this one jumps back to
+// encodeJpeg, and the message is kept for the caller.
+struct JpegFault {
+    jpeg_error_mgr manager;
+    std::jmp_buf back;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void leaveOnFault(j_common_ptr info) {
+    auto* fault = reinterpret_cast<JpegFault*>(info->err);
+    info->err->format_message(info, fault->message);
+    std::longjmp(fault->back, 1);
+}
+
+// Encodes `rgb` (Format_RGB888) at `quality`, every channel at full resolution. Qt's writer
+// always halves the two colour channels (4:2:0), which leaves pale fringes along the pure blue
+// and red lines of the overlay templates. Returns false with `error` set when libjpeg fails.
+bool encodeJpeg(const QImage& rgb, int quality, QByteArray& out, QString& error) {
+    jpeg_compress_struct info{};
+    JpegFault fault{};
+    info.err = jpeg_std_error(&fault.manager);
+    fault.manager.error_exit = leaveOnFault;
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    if (setjmp(fault.back)) {
+        jpeg_destroy_compress(&info);
+        std::free(buffer);
+        error = QString::fromLocal8Bit(fault.message);
         return false;
     }
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = JDIMENSION(rgb.width());
+    info.image_height = JDIMENSION(rgb.height());
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    for (int c = 0; c < info.num_components; ++c)
+        info.comp_info[c].h_samp_factor = info.comp_info[c].v_samp_factor = 1;
+    info.optimize_coding = TRUE;
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(rgb.constScanLine(int(info.next_scanline)));
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    out = QByteArray(reinterpret_cast<const char*>(buffer), qsizetype(size));
+    jpeg_destroy_compress(&info);
+    std::free(buffer);
     return true;
+}
+
+bool save(const QImage& image, const QDir& dir, const QString& name) {
+    const QString path = dir.filePath(name);
+    QByteArray jpeg;
+    QString error;
+    if (encodeJpeg(image.convertToFormat(QImage::Format_RGB888), kQuality, jpeg, error)) {
+        QSaveFile file(path);
+        if (file.open(QIODevice::WriteOnly) && file.write(jpeg) == jpeg.size() && file.commit())
+            return true;
+        error = file.errorString();
+    }
+    std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(path), qPrintable(error));
+    return false;
 }
 
 } // namespace
