@@ -4,6 +4,7 @@
 #include "platform/Window.h"
 #include "platform/qt/QtSupport.h"
 #include "platform/qt/State.h"
+#include "platform/qt/ToolkitStyle.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -123,6 +124,7 @@ Runtime::Runtime(const char* programPath) {
     argc = 1;
     state().toolkitArguments = {path};
     g_qapp = std::make_unique<QApplication>(argc, argv);
+    QApplication::setStyle(detail::makeToolkitStyle());
 }
 
 Runtime::~Runtime() {

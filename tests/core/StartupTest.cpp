@@ -1,4 +1,5 @@
 #include "platform/Window.h"
+#include "support/LoadedLibraries.h"
 #include "support/Program.h"
 
 #include <vector>
@@ -62,6 +63,15 @@ TEST_F(StartupTest, ShowsSourceAndTargetInTheirCanvases) {
     EXPECT_TRUE(window().CAziel()->Backdrop().sameAs(app().zbild));
     EXPECT_TRUE(window().CAziel()->Visible());
     EXPECT_FALSE(window().TEoverinfo()->Visible());
+}
+
+// The shipped pictures are JPEG files read by the platform itself, and the toolkit's own
+// icons are drawn, so starting needs none of the toolkit's image-format plugins.
+TEST_F(StartupTest, LoadsNoImageFormatPlugin) {
+    if (::testing::UnitTest::GetInstance()->test_to_run_count() > 1)
+        GTEST_SKIP() << "needs a process of its own: an earlier test may have loaded a plugin";
+    planora::testing::processEvents();
+    EXPECT_FALSE(anImageFormatPluginIsLoaded());
 }
 
 TEST_F(StartupTest, TheLayoutPlacesEveryControl) {

@@ -1,6 +1,7 @@
 #include "platform/FolderItem.h"
 #include "support/ChildCost.h"
 #include "support/JpegFiles.h"
+#include "support/LoadedLibraries.h"
 #include "support/PictureFiles.h"
 #include "support/TempDir.h"
 
@@ -200,16 +201,6 @@ TEST_F(JpegRead, EachOfTheEightOrientationsPutsTheQuartersInTheirPlaces) {
 }
 
 // --- What reading a JPEG brings into the process --------------------------------------------
-
-// True when one of the toolkit's image-format plugins is mapped into this process.
-bool anImageFormatPluginIsLoaded() {
-    std::ifstream maps("/proc/self/maps");
-    std::string line;
-    while (std::getline(maps, line))
-        if (line.find("/imageformats/") != std::string::npos)
-            return true;
-    return false;
-}
 
 TEST_F(JpegRead, NeitherAFileNorAShippedPictureLoadsAnImageFormatPlugin) {
     const std::string baseline = put(jpegBytes(solidPicture(1600, 1200, RGB(9, 99, 199))));
