@@ -26,9 +26,4 @@ QImage decodeBmp(const OpenFile& file, std::optional<PixelSize> box);
 QImage decodeJpeg(const OpenFile& file, std::optional<PixelSize> box);
 QImage decodeTiff(const OpenFile& file, std::optional<PixelSize> box);
 
-// The toolkit's own reader for the format named ("bmp", "jpeg", "tiff"), with the checks
-// that the file passed: a JPEG's frame, or nothing.
-QImage decodeWithToolkit(const OpenFile& file, const char* format,
-                         const std::optional<JpegFrame>& jpeg, std::optional<PixelSize> box);
-
 } // namespace planora::detail
