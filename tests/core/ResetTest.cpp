@@ -1,5 +1,6 @@
 #include "support/JpegFiles.h"
 #include "support/PictureFiles.h"
+#include "support/PictureText.h"
 #include "support/Program.h"
 #include "support/TempDir.h"
 
@@ -120,14 +121,6 @@ auto snapshot(const App& a, const main& w) {
     return std::make_tuple(a.ox, a.oy, a.berInvers, a.overlay, a.achsen(), a.achsenart,
                            a.vorlageEule, a.winoptvis, a.berechnet, w.TEMat(1)->Text(),
                            w.TEMat(2)->Text(), w.TEMat(3)->Text(), w.TEMat(4)->Text());
-}
-
-bool samePixels(const Picture& a, const Picture& b) {
-    for (int y = 0; y < 300; ++y)
-        for (int x = 0; x < 300; ++x)
-            if (a.graphics().Pixel(x, y) != b.graphics().Pixel(x, y))
-                return false;
-    return true;
 }
 
 TEST_F(SyntheticTemplates, NormalModeDrawsThePlainTemplateIntoSourceAndTargetAndLeavesTheOverlay) {

@@ -1,5 +1,7 @@
 #include "support/JpegFiles.h"
 
+#include "support/JpegBits.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <jpeglib.h>
@@ -68,45 +70,6 @@ void put16be(std::string& s, std::uint32_t v) {
     s += char(v & 0xFF);
 }
 
-// Entropy-coded bits, with the 0x00 that must follow every 0xFF byte; the last byte is filled
-// with ones.
-class Bits {
-public:
-    void put(std::uint32_t bits, int count) {
-        for (int i = count - 1; i >= 0; --i) {
-            byte_ = std::uint8_t(byte_ << 1 | (bits >> i & 1));
-            if (++filled_ == 8)
-                flush();
-        }
-    }
-    // n zero bits, quickly.
-    void zeros(std::int64_t n) {
-        while (n > 0 && filled_ != 0) {
-            put(0, 1);
-            --n;
-        }
-        out_.append(std::size_t(n / 8), '\0');
-        put(0, int(n % 8));
-    }
-    std::string finish() {
-        while (filled_ != 0)
-            put(1, 1);
-        return std::move(out_);
-    }
-
-private:
-    void flush() {
-        out_ += char(byte_);
-        if (byte_ == 0xFF)
-            out_ += '\0';
-        byte_ = 0;
-        filled_ = 0;
-    }
-    std::string out_;
-    std::uint8_t byte_ = 0;
-    int filled_ = 0;
-};
-
 } // namespace
 
 std::string blackProgressiveJpeg(std::int64_t width, std::int64_t height, int components) {
@@ -136,7 +99,7 @@ std::string blackProgressiveJpeg(std::int64_t width, std::int64_t height, int co
     for (int i = 0; i < components; ++i)
         s += std::string{char(i + 1), '\0'};
     s += std::string("\x00\x00\x00", 3);
-    Bits bits;
+    JpegBits bits;
     // Black is -128 after the level shift: a DC coefficient of -1024 in the first block of the
     // luminance (category 11, coded as the ones' complement 1023), unchanged after it. The
     // colour components stay at 0, no colour.

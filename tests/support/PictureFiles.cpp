@@ -1,5 +1,7 @@
 #include "support/PictureFiles.h"
 
+#include "support/JpegBits.h"
+
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -21,35 +23,6 @@ void put32le(std::string& s, std::uint32_t v) {
     put16le(s, v & 0xFFFF);
     put16le(s, v >> 16);
 }
-
-// Entropy-coded bits, with the 0x00 that must follow every 0xFF byte.
-class BitWriter {
-public:
-    void put(std::uint32_t bits, int count) {
-        for (int i = count - 1; i >= 0; --i) {
-            byte_ = std::uint8_t(byte_ << 1 | (bits >> i & 1));
-            if (++filled_ == 8)
-                flush();
-        }
-    }
-    std::string finish() {
-        while (filled_ != 0)
-            put(1, 1);
-        return std::move(out_);
-    }
-
-private:
-    void flush() {
-        out_ += char(byte_);
-        if (byte_ == 0xFF)
-            out_ += '\0';
-        byte_ = 0;
-        filled_ = 0;
-    }
-    std::string out_;
-    std::uint8_t byte_ = 0;
-    int filled_ = 0;
-};
 
 } // namespace
 
@@ -101,7 +74,7 @@ std::string blackJpeg(std::int64_t width, std::int64_t height) {
     s += "\xFF\xDA";
     put16be(s, 8);
     s += std::string("\x01\x01\x00\x00\x3F\x00", 6);
-    BitWriter bits;
+    JpegBits bits;
     // Black is -128 after the level shift, a DC coefficient of -1024: category 11, coded as
     // the ones' complement 1023.
     bits.put(0b10, 2);

@@ -67,4 +67,14 @@ Rows pictureToText(const Picture& p, std::int64_t x, std::int64_t y, std::int64_
     return rows;
 }
 
+bool samePixels(const Picture& a, const Picture& b) {
+    if (a.Width() != b.Width() || a.Height() != b.Height())
+        return false;
+    for (std::int64_t y = 0; y < a.Height(); ++y)
+        for (std::int64_t x = 0; x < a.Width(); ++x)
+            if (a.graphics().Pixel(x, y) != b.graphics().Pixel(x, y))
+                return false;
+    return true;
+}
+
 } // namespace planora::test

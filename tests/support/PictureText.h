@@ -35,4 +35,7 @@ Rows pictureToText(const Picture& p);
 Rows pictureToText(const Picture& p, std::int64_t x, std::int64_t y, std::int64_t w,
                    std::int64_t h);
 
+// True when both pictures have the same size and every pixel the same colour.
+bool samePixels(const Picture& a, const Picture& b);
+
 } // namespace planora::test

@@ -1,4 +1,5 @@
 #include "platform/Testing.h"
+#include "support/PictureText.h"
 #include "support/Program.h"
 #include "ui/WIopt.h"
 
@@ -11,16 +12,6 @@ namespace planora::test {
 namespace {
 
 namespace pt = planora::testing;
-
-bool samePixels(const Picture& a, const Picture& b) {
-    if (a.Width() != b.Width() || a.Height() != b.Height())
-        return false;
-    for (std::int64_t y = 0; y < a.Height(); ++y)
-        for (std::int64_t x = 0; x < a.Width(); ++x)
-            if (a.graphics().Pixel(x, y) != b.graphics().Pixel(x, y))
-                return false;
-    return true;
-}
 
 // The field shows the text from its first character, and not from its last: the text is too
 // wide for the field, so that the two views differ.

@@ -1,6 +1,7 @@
 #include "core/Resources.h"
 #include "platform/Testing.h"
 #include "platform/Text.h"
+#include "support/PictureText.h"
 #include "support/Program.h"
 #include "ui/WIopt.h"
 
@@ -23,16 +24,6 @@ int openOptionsWindows() {
     for (Window* w : Window::openWindows())
         n += w->className() == kOptions;
     return n;
-}
-
-bool samePixels(const Picture& a, const Picture& b) {
-    if (a.Width() != b.Width() || a.Height() != b.Height())
-        return false;
-    for (std::int64_t y = 0; y < a.Height(); ++y)
-        for (std::int64_t x = 0; x < a.Width(); ++x)
-            if (a.graphics().Pixel(x, y) != b.graphics().Pixel(x, y))
-                return false;
-    return true;
 }
 
 // A copy of the picture's present pixels, unaffected by later drawing into it.
