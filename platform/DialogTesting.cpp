@@ -1,18 +1,13 @@
 #include "platform/Testing.h"
+#include "platform/qt/KeyEvents.h"
 #include "platform/qt/QtSupport.h"
 #include "platform/qt/State.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
-
-// Exported by Qt Widgets for its test library: offers a key to the shortcut map.
-Q_WIDGETS_EXPORT bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int k,
-                                                   Qt::KeyboardModifiers mods, const QString& text,
-                                                   bool autorep, ushort count);
 
 namespace planora::testing {
 
@@ -28,16 +23,6 @@ QWidget* frontTarget() {
 
 QString withoutMarks(QString text) {
     return text.remove(QLatin1Char('&'));
-}
-
-void sendKey(QWidget* target, Qt::Key code, Qt::KeyboardModifiers modifiers, const QString& text) {
-    // As for a real key: the shortcut map sees the key first, then the focused widget.
-    if (qt_sendShortcutOverrideEvent(target, 0, code, modifiers, text, false, 1))
-        return;
-    QKeyEvent press(QEvent::KeyPress, code, modifiers, text);
-    QApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, code, modifiers, text);
-    QApplication::sendEvent(target, &release);
 }
 
 } // namespace
@@ -68,18 +53,10 @@ std::optional<FrontDialog> frontDialog() {
 
 bool pressKeyInFrontDialog(const std::string& key) {
     QWidget* target = frontTarget();
-    const QKeySequence sequence(toQString(key));
-    if (target == nullptr || sequence.isEmpty())
+    const std::optional<detail::Key> k = detail::keyNamed(key);
+    if (target == nullptr || !k)
         return false;
-    const QKeyCombination combination = sequence[0];
-    const Qt::Key code = combination.key();
-    const Qt::KeyboardModifiers modifiers = combination.keyboardModifiers();
-    QString text;
-    if (modifiers == Qt::NoModifier && code == Qt::Key_Return)
-        text = QStringLiteral("\r");
-    else if (modifiers == Qt::NoModifier && code == Qt::Key_Escape)
-        text = QStringLiteral("\x1b");
-    sendKey(target, code, modifiers, text);
+    detail::sendKey(target, *k);
     return true;
 }
 
@@ -89,7 +66,7 @@ bool typeInFrontDialog(const std::string& text) {
         return false;
     // Qt's key codes of printable characters are their upper-case code points.
     for (const QChar ch : toQString(text))
-        sendKey(target, Qt::Key(ch.toUpper().unicode()), Qt::NoModifier, QString(ch));
+        detail::sendKey(target, {Qt::Key(ch.toUpper().unicode()), Qt::NoModifier, QString(ch)});
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/Application.h"
 #include "platform/Window.h"
+#include "platform/qt/KeyEvents.h"
 #include "platform/qt/QtSupport.h"
 #include "platform/qt/State.h"
 #include "platform/qt/Widgets.h"
@@ -16,12 +17,6 @@
 #include <QScreen>
 #include <QTimer>
 #include <cstdlib>
-
-// Exported by Qt Widgets for its test library: offers a key to the shortcut map.
-Q_WIDGETS_EXPORT bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int k,
-                                                   Qt::KeyboardModifiers mods,
-                                                   const QString& text = QString(),
-                                                   bool autorep = false, ushort count = 1);
 
 namespace planora::testing {
 
@@ -186,13 +181,6 @@ RealDialogs& realDialogs() {
     return r;
 }
 
-void keyTo(QWidget* target, Qt::Key code, const QString& text) {
-    QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, text);
-    QApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier, text);
-    QApplication::sendEvent(target, &release);
-}
-
 } // namespace
 
 void closeRealDialogsWith(std::optional<std::string> key) {
@@ -205,17 +193,16 @@ void closeRealDialogsWith(std::optional<std::string> key) {
     if (!key)
         return;
     state().dialogs.enabled = false;
-    const Qt::Key code = *key == "Return" ? Qt::Key_Return : Qt::Key_Escape;
-    const QString text = code == Qt::Key_Return ? QStringLiteral("\r") : QStringLiteral("\x1b");
+    const detail::Key answer = *detail::keyNamed(*key == "Return" ? "Return" : "Escape");
     r.timer = new QTimer(qApp);
-    QObject::connect(r.timer, &QTimer::timeout, r.timer, [code, text] {
+    QObject::connect(r.timer, &QTimer::timeout, r.timer, [answer] {
         QWidget* dialog = QApplication::activeModalWidget();
         if (dialog == nullptr || !dialog->isVisible() || dialog == realDialogs().answered)
             return;
         realDialogs().answered = dialog;
         QWidget* owner = dialog->parentWidget() ? dialog->parentWidget()->window() : nullptr;
         realDialogs().owners.push_back(owner ? toStdString(owner->windowTitle()) : "");
-        keyTo(dialog->focusWidget() ? dialog->focusWidget() : dialog, code, text);
+        detail::sendKeyEvents(dialog->focusWidget() ? dialog->focusWidget() : dialog, answer);
     });
     r.timer->start(20);
 }
@@ -228,24 +215,8 @@ void pressKey(Window& window, const std::string& key) {
     QWidget* top = window.peer().top;
     QApplication::setActiveWindow(top);
     QWidget* target = top->focusWidget() ? top->focusWidget() : top;
-    const QKeySequence sequence(toQString(key));
-    if (sequence.isEmpty())
-        return;
-    const QKeyCombination combination = sequence[0];
-    const Qt::KeyboardModifiers modifiers = combination.keyboardModifiers();
-    // As the window system reports it, Shift+Tab arrives as Backtab.
-    const Qt::Key code = combination.key() == Qt::Key_Tab && modifiers == Qt::ShiftModifier
-                             ? Qt::Key_Backtab
-                             : combination.key();
-    const QString text =
-        code == Qt::Key_Return && modifiers == Qt::NoModifier ? QStringLiteral("\r") : QString();
-    // As for a real key: the shortcut map sees the key first, then the focused widget.
-    if (qt_sendShortcutOverrideEvent(target, 0, code, modifiers, text))
-        return;
-    QKeyEvent press(QEvent::KeyPress, code, modifiers, text);
-    QApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, code, modifiers, text);
-    QApplication::sendEvent(target, &release);
+    if (const std::optional<detail::Key> k = detail::keyNamed(key))
+        detail::sendKey(target, *k);
 }
 
 void typeText(Control& control, const std::string& text) {
