@@ -12,7 +12,7 @@
 namespace planora::detail {
 
 // Memory that decoding one picture may take at the most, whatever the file says.
-constexpr std::int64_t kMaxDecodeBytes = std::int64_t(256) << 20;
+constexpr std::int64_t kMaxDecodeBytes = 256 * kMiB;
 
 // The size to decode a picture at, given its size as drawn (after the turn its file asks
 // for): reducedSizeFor when there is a box and it gives a size; otherwise the drawn size,

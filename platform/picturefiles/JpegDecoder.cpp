@@ -15,7 +15,6 @@ namespace planora::detail {
 
 namespace {
 
-constexpr std::int64_t kMiB = 1024 * 1024;
 // Coefficient memory that a file may ask for without further ado. Above it, the file must
 // hold at least one byte for every kMaxExpansion bytes of it, so a small file cannot make us
 // allocate much by its header alone.

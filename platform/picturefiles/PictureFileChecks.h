@@ -12,6 +12,8 @@
 
 namespace planora::detail {
 
+constexpr std::int64_t kMiB = 1024 * 1024;
+
 // No picture that claims more is read: such a header is a lie or a picture nobody can show.
 constexpr std::int64_t kMaxSide = 65535;
 constexpr std::int64_t kMaxPixels = std::int64_t(1) << 28;

@@ -6,7 +6,6 @@ namespace planora::detail {
 
 namespace {
 
-constexpr std::int64_t kMiB = 1024 * 1024;
 // A band's decoded pixels when one strip or tile row is taller than a band of the plan's
 // size would be: larger strips are read in parts, larger tiles refused.
 constexpr std::int64_t kMaxBandBytes = 16 * kMiB;

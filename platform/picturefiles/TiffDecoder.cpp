@@ -17,7 +17,6 @@ namespace planora::detail {
 
 namespace {
 
-constexpr std::int64_t kMiB = 1024 * 1024;
 // No single block that libtiff allocates for one file (a strip, a tile, a table of offsets)
 // may be larger.
 constexpr std::int64_t kMaxSingleAlloc = 64 * kMiB;
