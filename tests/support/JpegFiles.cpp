@@ -63,36 +63,8 @@ std::string jpegBytes(const Picture& picture, const JpegLayout& layout) {
     return bytes;
 }
 
-namespace {
-
-void put16be(std::string& s, std::uint32_t v) {
-    s += char(v >> 8 & 0xFF);
-    s += char(v & 0xFF);
-}
-
-} // namespace
-
 std::string blackProgressiveJpeg(std::int64_t width, std::int64_t height, int components) {
-    std::string s = "\xFF\xD8";
-    // Quantisation by 1 everywhere: the DC coefficient is the block's mean, times 8.
-    s += "\xFF\xDB";
-    put16be(s, 67);
-    s += '\0';
-    s += std::string(64, '\1');
-    s += "\xFF\xC2";
-    put16be(s, std::uint32_t(8 + 3 * components));
-    s += '\x08';
-    put16be(s, std::uint32_t(height));
-    put16be(s, std::uint32_t(width));
-    s += char(components);
-    for (int i = 0; i < components; ++i)
-        s += std::string{char(i + 1), '\x11', '\0'};
-    // DC codes: "0" for no change, "10" for a change of 11 bits.
-    s += "\xFF\xC4";
-    put16be(s, 21);
-    s += '\0';
-    s += std::string("\x01\x01", 2) + std::string(14, '\0');
-    s += std::string("\x00\x0B", 2);
+    std::string s = oneColourJpegStart('\xC2', width, height, components);
     s += "\xFF\xDA";
     put16be(s, std::uint32_t(6 + 2 * components));
     s += char(components);

@@ -11,10 +11,6 @@ namespace planora::test {
 
 namespace {
 
-void put16be(std::string& s, std::uint32_t v) {
-    s += char(v >> 8 & 0xFF);
-    s += char(v & 0xFF);
-}
 void put16le(std::string& s, std::uint32_t v) {
     s += char(v & 0xFF);
     s += char(v >> 8 & 0xFF);
@@ -48,24 +44,8 @@ Picture solidPicture(std::int64_t width, std::int64_t height, Color colour) {
 }
 
 std::string blackJpeg(std::int64_t width, std::int64_t height) {
-    std::string s = "\xFF\xD8";
-    // Quantisation by 1 everywhere: the DC coefficient is the block's mean, times 8.
-    s += "\xFF\xDB";
-    put16be(s, 67);
-    s += '\0';
-    s += std::string(64, '\1');
-    s += "\xFF\xC0";
-    put16be(s, 11);
-    s += '\x08';
-    put16be(s, std::uint32_t(height));
-    put16be(s, std::uint32_t(width));
-    s += std::string("\x01\x01\x11\x00", 4);
-    // DC codes: "0" for no change, "10" for a change of 11 bits; AC: "0" ends the block.
-    s += "\xFF\xC4";
-    put16be(s, 21);
-    s += '\0';
-    s += std::string("\x01\x01", 2) + std::string(14, '\0');
-    s += std::string("\x00\x0B", 2);
+    std::string s = oneColourJpegStart('\xC0', width, height, 1);
+    // AC: "0" ends the block.
     s += "\xFF\xC4";
     put16be(s, 20);
     s += '\x10';
