@@ -163,6 +163,17 @@ new_window() {
     return 1
 }
 
+# Presses key $1 and waits for the window it opens, named $2 in messages, to appear and take
+# the keyboard; its id is left in $dialog.
+press_for_dialog() {
+    local known
+    known=$(all_windows)
+    xdotool key "$1"
+    await "$2" new_window . "$known"
+    dialog=$(new_window . "$known")
+    await "$2 to have the keyboard" active "$dialog"
+}
+
 # Prints "left top right bottom" of window $1 on the screen, with the frame the window manager
 # draws around it.
 frame_box() {
@@ -267,11 +278,7 @@ say "load a file that is no picture"
 printf 'no picture\n' >"$work/notapicture.jpg"
 click_in "$main" 70 240 # a free spot: the main window comes to the front
 await "the main window to have the keyboard" active "$main"
-known=$(all_windows)
-xdotool key ctrl+o
-await "the open dialog" new_window . "$known"
-dialog=$(new_window . "$known")
-await "the open dialog to have the keyboard" active "$dialog"
+press_for_dialog ctrl+o "the open dialog"
 shot 6-open-dialog
 xdotool type --delay 10 -- "$work/notapicture.jpg"
 xdotool key Return
@@ -285,11 +292,7 @@ await "the message box to close" gone "$message"
 
 say "Ctrl+S still opens the save dialog"
 await "the main window to have the keyboard again" active "$main"
-known=$(all_windows)
-xdotool key ctrl+s
-await "the save dialog" new_window . "$known"
-dialog=$(new_window . "$known")
-await "the save dialog to have the keyboard" active "$dialog"
+press_for_dialog ctrl+s "the save dialog"
 shot 8-save-dialog
 xdotool key Escape
 await "the save dialog to close" gone "$dialog"
