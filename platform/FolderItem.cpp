@@ -30,25 +30,26 @@ QByteArray formatForSuffix(const QString& suffix) {
     return {};
 }
 
-const char* refusal(detail::NotAFile kind) {
+// What stands under the name, as the refusal names it.
+const char* whatIsThere(detail::NotAFile kind) {
     switch (kind) {
     case detail::NotAFile::Folder:
-        return "Unter diesem Namen gibt es schon einen Ordner; ersetzt wird nur eine gewöhnliche "
-               "Datei";
+        return "einen Ordner";
     case detail::NotAFile::Device:
-        return "Unter diesem Namen gibt es schon ein Gerät; ersetzt wird nur eine gewöhnliche "
-               "Datei";
+        return "ein Gerät";
     case detail::NotAFile::Pipe:
-        return "Unter diesem Namen gibt es schon eine benannte Pipe; ersetzt wird nur eine "
-               "gewöhnliche Datei";
+        return "eine benannte Pipe";
     case detail::NotAFile::Socket:
-        return "Unter diesem Namen gibt es schon einen Socket; ersetzt wird nur eine "
-               "gewöhnliche Datei";
+        return "einen Socket";
     case detail::NotAFile::Other:
         break;
     }
-    return "Unter diesem Namen gibt es schon etwas anderes als eine Datei; ersetzt wird nur eine "
-           "gewöhnliche Datei";
+    return "etwas anderes als eine Datei";
+}
+
+std::string refusal(detail::NotAFile kind) {
+    return std::string("Unter diesem Namen gibt es schon ") + whatIsThere(kind) +
+           "; ersetzt wird nur eine gewöhnliche Datei";
 }
 
 // Why a save failed, in words a user can act on; the system's own text for anything else.
