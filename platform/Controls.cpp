@@ -89,8 +89,7 @@ protected:
     void focusOutEvent(QFocusEvent* event) override {
         // Switching to another window or opening a popup is no loss of focus within the window:
         // the caret and selection come back with the focus.
-        const bool staysFocused = event->reason() == Qt::ActiveWindowFocusReason ||
-                                  event->reason() == Qt::PopupFocusReason;
+        const bool staysFocused = leavesForAWhile(*event);
         if (staysFocused)
             kept_ = Caret{cursorPosition(), selectionStart(), selectionLength()};
         QLineEdit::focusOutEvent(event);
@@ -101,9 +100,7 @@ protected:
 
     void focusInEvent(QFocusEvent* event) override {
         QLineEdit::focusInEvent(event);
-        const bool returns = event->reason() == Qt::ActiveWindowFocusReason ||
-                             event->reason() == Qt::PopupFocusReason;
-        if (returns && kept_) {
+        if (leavesForAWhile(*event) && kept_) {
             if (kept_->length == 0)
                 setCursorPosition(kept_->cursor);
             else if (kept_->cursor == kept_->start) // selected from its end towards its start
@@ -115,6 +112,12 @@ protected:
     }
 
 private:
+    // True when the focus goes to another window or a popup, or comes back from one.
+    static bool leavesForAWhile(const QFocusEvent& event) {
+        return event.reason() == Qt::ActiveWindowFocusReason ||
+               event.reason() == Qt::PopupFocusReason;
+    }
+
     struct Caret {
         int cursor, start, length;
     };
