@@ -91,26 +91,36 @@ PixelSize decodeSize(PixelSize drawn, std::optional<PixelSize> box) {
 
 } // namespace detail
 
-Picture readPictureFile(const std::string& path, std::optional<PixelSize> box) {
+namespace {
+
+QImage decodePictureFile(const std::string& path, std::optional<PixelSize> box) {
     const detail::OpenFile file(path);
     if (!file.isRegular())
         return {};
     const std::optional<detail::PictureKind> kind = detail::sniff(file);
     if (!kind)
         return {};
-    QImage image;
     switch (*kind) {
     case detail::PictureKind::Bmp:
-        image = detail::decodeBmp(file, box);
-        break;
+        return detail::decodeBmp(file, box);
     case detail::PictureKind::Jpeg:
-        image = detail::decodeJpeg(file, box);
-        break;
+        return detail::decodeJpeg(file, box);
     case detail::PictureKind::Tiff:
-        image = detail::decodeTiff(file, box);
-        break;
+        return detail::decodeTiff(file, box);
     }
-    return pictureFromImage(std::move(image));
+    return {};
+}
+
+} // namespace
+
+Picture readPictureFile(const std::string& path, std::optional<PixelSize> box) {
+    // A load that runs out of memory, or whose libraries fail in a way we did not foresee,
+    // is a picture that cannot be read, never the end of the program.
+    try {
+        return pictureFromImage(decodePictureFile(path, box));
+    } catch (const std::exception&) {
+        return {};
+    }
 }
 
 } // namespace planora
