@@ -1,12 +1,9 @@
 #include "platform/Testing.h"
+#include "support/FreshProcess.h"
 
-#include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace planora {
@@ -26,27 +23,10 @@ TEST(CommandLineChild, TheToolkitWasGivenTheProgramPathAlone) {
 }
 
 TEST(ToolkitCommandLine, OptionsOfTheToolkitOnTheCommandLineHaveNoEffect) {
-    char self[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    ASSERT_GT(n, 0);
-    self[n] = '\0';
-    std::array<const char*, 9> argv = {self,        "--gtest_filter=CommandLineChild.*",
-                                       "-platform", "nosuch",
-                                       "-reverse",  "-qwindowtitle",
-                                       "Hallo",     "-style=nosuch",
-                                       nullptr};
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::setenv(kChildMark, self, 1);
-        ::execv(self, const_cast<char* const*>(argv.data()));
-        ::_exit(127);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "the child was ended by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const int status = test::runInFreshProcess(
+        "CommandLineChild.*", kChildMark, test::thisProgram(),
+        {"-platform", "nosuch", "-reverse", "-qwindowtitle", "Hallo", "-style=nosuch"});
+    EXPECT_EQ(status, 0);
 }
 
 } // namespace

@@ -1,0 +1,21 @@
+#pragma once
+
+// Starting this test program again, in a process of its own, for a test whose subject is the
+// process itself: what the toolkit was told at start, or which libraries a load maps. A forked
+// child would inherit whatever earlier tests of the run left in the process.
+
+#include <string>
+#include <vector>
+
+namespace planora::test {
+
+// Runs the tests that filter names in a newly started copy of this program, with the
+// environment variable mark set to markValue and the extra arguments after the filter.
+// Returns the child's exit status; -1 when it could not be started or was ended by a signal.
+int runInFreshProcess(const std::string& filter, const char* mark, const std::string& markValue,
+                      const std::vector<std::string>& extraArguments = {});
+
+// The path of this test program.
+std::string thisProgram();
+
+} // namespace planora::test
