@@ -15,6 +15,10 @@ struct ChildCost {
 };
 
 // Runs work in a forked child and waits for it; a child that dies is reported as unfinished.
+// Work that takes long enough for a busy machine to matter is run up to three times: the
+// quickest run's time counts, the largest peak memory of all runs, and every run must finish
+// with the same result. Time that the work spends waiting of its own accord comes back in
+// every run; time spent waiting for a processor that other programs hold does not.
 ChildCost costInChild(const std::function<bool()>& work);
 
 // The time and memory bounds a test may demand of work that is meant to take at most
