@@ -56,6 +56,8 @@ std::string refusal(detail::NotAFile kind) {
 std::string failureReason(const detail::ReplaceResult& result) {
     if (result.refused)
         return refusal(*result.refused);
+    if (result.writeProtected)
+        return "Die Datei ist schreibgeschützt";
     switch (result.error) {
     case ENOSPC:
     case EDQUOT:

@@ -34,7 +34,8 @@ public:
     // the file is replaced only once the whole picture is on the disk, so a failed save
     // leaves an existing file as it was. A symbolic link stays and the file it leads to is
     // replaced, keeping its permissions. A target that exists and is not a regular file (a
-    // folder, a device, a pipe), directly or through links, is refused and left alone.
+    // folder, a device, a pipe), directly or through links, is refused and left alone, as is
+    // a file that the user may not write.
     // Returns false when the picture was not saved; a message box has then told the user
     // which file it was and why.
     bool SaveAsPicture(const Picture& picture, int format = 0) const;

@@ -180,6 +180,15 @@ ReplaceResult replaceFile(const std::string& path, std::string_view bytes) {
     if (target.exists) {
         if (const auto kind = kindOf(target.status.st_mode))
             return {0, kind};
+        // Renaming over a file needs only the folder's permission, but a file that its owner
+        // protected from writing is not ours to replace. Asked as open() would ask, so that
+        // root keeps its powers.
+        if (::faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) != 0) {
+            if (errno == EACCES || errno == EPERM)
+                return {0, std::nullopt, true};
+            if (errno == EROFS)
+                return {EROFS, std::nullopt};
+        }
     }
     Temporary file(folderOf(target.path));
     file.write(bytes);

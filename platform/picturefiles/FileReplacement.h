@@ -15,15 +15,17 @@ enum class NotAFile { Folder, Device, Pipe, Socket, Other };
 struct ReplaceResult {
     int error = 0;                   // the errno of the step that failed, 0 if none did
     std::optional<NotAFile> refused; // the target is not a regular file and was left alone
-    bool ok() const { return error == 0 && !refused; }
+    bool writeProtected = false;     // the target is a file that we may not write, left alone
+    bool ok() const { return error == 0 && !refused && !writeProtected; }
 };
 
 // Writes bytes as the whole content of the file at path. A symbolic link is followed and stays;
 // the file it leads to is replaced, keeping its permission bits (and its owner where we may
 // give it away). A file that does not exist yet is created with the permissions that the
 // process's umask leaves of 0666. A target that exists and is not a regular file, directly or
-// through links, is refused. Whatever fails, the old file stays as it was and no temporary file
-// is left behind.
+// through links, is refused, and so is a file that the process may not write (root may), even
+// where its folder would let it be replaced. Whatever fails, the old file stays as it was and no
+// temporary file is left behind.
 ReplaceResult replaceFile(const std::string& path, std::string_view bytes);
 
 } // namespace planora::detail

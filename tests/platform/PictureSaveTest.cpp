@@ -99,6 +99,12 @@ TEST_F(PictureFileSave, LosslessFormatsKeepEveryPixelAndReplaceAnOldFile) {
     EXPECT_EQ(listing(dir_.path()), (std::set<std::string>{"p.bmp", "p.tif"}));
 }
 
+// Gives up root for good and goes on as the user nobody; false where that is not allowed.
+bool becomeNobody() {
+    return ::setgroups(0, nullptr) == 0 && ::setresgid(65534, 65534, 65534) == 0 &&
+           ::setresuid(65534, 65534, 65534) == 0;
+}
+
 std::string failureMessage(const std::string& path, const std::string& reason) {
     return "Das Bild konnte nicht gespeichert werden:\n" + path + "\n" + reason;
 }
@@ -174,17 +180,37 @@ TEST_F(FailedSave, IntoAReadOnlyFolder) {
     ::chmod(target_.c_str(), 0666);
     ::chmod(folder_.c_str(), 0555);
     // Root writes anywhere; as root the child gives up its privileges first.
-    const int result = saveInChild(
-        [] {
-            return ::geteuid() != 0 ||
-                   (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0);
-        },
-        "Keine Schreibberechtigung für diesen Ordner");
+    const int result = saveInChild([] { return ::geteuid() != 0 || becomeNobody(); },
+                                   "Keine Schreibberechtigung für diesen Ordner");
     ::chmod(folder_.c_str(), 0755);
     if (result == 77)
         GTEST_SKIP() << "cannot drop privileges here";
     EXPECT_EQ(result, 0);
     expectNothingChanged();
+}
+
+TEST_F(FailedSave, OverAFileThatTheUserMayNotWrite) {
+    // The folder would let the user replace the file: only the file itself says no.
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to save as another user";
+    ::chmod(dir_.path().c_str(), 0755);
+    ASSERT_EQ(::chown(folder_.c_str(), 65534, 65534), 0);
+    const struct {
+        const char* name;
+        uid_t owner;
+    } rows[] = {{"the user's own file", 65534}, {"another user's file", 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        writeBytes(target_, kOldBytes);
+        ASSERT_EQ(::chown(target_.c_str(), row.owner, row.owner), 0);
+        ::chmod(target_.c_str(), 0444);
+        EXPECT_EQ(saveInChild(becomeNobody, "Die Datei ist schreibgeschützt"), 0);
+        expectNothingChanged();
+        struct stat status {};
+        ::stat(target_.c_str(), &status);
+        EXPECT_EQ(status.st_mode & 07777, 0444u);
+        EXPECT_EQ(status.st_uid, row.owner);
+    }
 }
 
 TEST_F(FailedSave, BeyondTheFileSizeLimit) {
@@ -343,24 +369,39 @@ TEST_F(PictureFileSave, ALinkToAFileNotYetThereCreatesThatFile) {
 }
 
 TEST_F(PictureFileSave, AReplacedFileKeepsItsModeAndOwnerAndANewOneFollowsTheUmask) {
-    const std::string kept = dir_.file("kept.png"), fresh = dir_.file("fresh.png");
-    writeBytes(kept, "old");
-    ::chmod(kept.c_str(), 0604);
     const bool root = ::geteuid() == 0;
-    if (root) {
-        ASSERT_EQ(::chown(kept.c_str(), 65534, 65534), 0);
+    const struct {
+        const char* name;
+        mode_t mode;
+    } kept[] = {{"kept.png", 0604}, {"protected.png", 0444}};
+    // Root replaces a write-protected file as it may write to it; anyone else is refused.
+    const std::size_t keptFiles = root ? 2 : 1;
+    const std::string fresh = dir_.file("fresh.png");
+    for (std::size_t i = 0; i < keptFiles; ++i) {
+        const std::string path = dir_.file(kept[i].name);
+        writeBytes(path, "old");
+        ::chmod(path.c_str(), kept[i].mode);
+        if (root) {
+            ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+        }
     }
     const mode_t oldMask = ::umask(027);
-    EXPECT_TRUE(FolderItem(kept).SaveAsPicture(solidPicture(5, 4, kRed), 0));
+    for (std::size_t i = 0; i < keptFiles; ++i)
+        EXPECT_TRUE(FolderItem(dir_.file(kept[i].name)).SaveAsPicture(solidPicture(5, 4, kRed)));
     EXPECT_TRUE(FolderItem(fresh).SaveAsPicture(solidPicture(5, 4, kRed), 0));
     ::umask(oldMask);
-    EXPECT_EQ(modeOf(kept), 0604u);
     EXPECT_EQ(modeOf(fresh), 0640u);
-    if (root) {
-        struct stat status {};
-        ::stat(kept.c_str(), &status);
-        EXPECT_EQ(status.st_uid, 65534u);
-        EXPECT_EQ(status.st_gid, 65534u);
+    for (std::size_t i = 0; i < keptFiles; ++i) {
+        SCOPED_TRACE(kept[i].name);
+        const std::string path = dir_.file(kept[i].name);
+        EXPECT_EQ(readBytes(path).substr(0, 4), "\x89PNG");
+        EXPECT_EQ(modeOf(path), kept[i].mode);
+        if (root) {
+            struct stat status {};
+            ::stat(path.c_str(), &status);
+            EXPECT_EQ(status.st_uid, 65534u);
+            EXPECT_EQ(status.st_gid, 65534u);
+        }
     }
 }
 
