@@ -2,16 +2,57 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
 
+namespace planora::testing {
+
+namespace {
+std::function<int(WriterStep, int)> writerWatcher;
+}
+
+void watchFileWriter(std::function<int(WriterStep step, int fd)> watcher) {
+    writerWatcher = std::move(watcher);
+}
+
+} // namespace planora::testing
+
 namespace planora::detail {
 
 namespace {
+
+// Lets a test see the step about to be taken on fd; true when the step may go on, else errno
+// holds the failure that the test asks for.
+bool watched(testing::WriterStep step, int fd) {
+    if (!testing::writerWatcher)
+        return true;
+    const int failure = testing::writerWatcher(step, fd);
+    errno = failure;
+    return failure == 0;
+}
+
+// The process's umask. umask() reads it only by setting it, for a moment in which another
+// thread would create its files with the wrong mask, so it is read where the kernel shows it.
+// Where that cannot be read, the narrowest mask: a file is then private rather than too open.
+mode_t currentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) != 0)
+            continue;
+        char* end = nullptr;
+        const unsigned long mask = std::strtoul(line.c_str() + 6, &end, 8);
+        if (end != line.c_str() + 6 && mask <= 0777)
+            return mode_t(mask);
+    }
+    return 077;
+}
 
 std::string folderOf(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -109,9 +150,10 @@ class Temporary {
 public:
     explicit Temporary(const std::string& folder) {
         // O_EXCL: never write into a file that someone else put there under the same name.
+        // 0600: no one else may open it before it has the mode of the file it becomes.
         for (int tries = 0; tries < 100 && fd_ < 0; ++tries) {
             name_ = temporaryName(folder);
-            fd_ = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            fd_ = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
             if (fd_ < 0 && errno != EEXIST)
                 break;
         }
@@ -129,16 +171,22 @@ public:
 
     int error() const { return error_; }
 
-    void write(std::string_view bytes) {
-        if (error_ == 0)
-            check(writeAll(fd_, bytes));
-    }
-    void keepModeOf(const struct stat& old) {
+    // Gives the file the owner and mode of the file it replaces, or of a new file, before any
+    // of its content is written: whoever may read it then may read the file it becomes.
+    void takeModeOf(const struct stat* old) {
         if (error_ != 0)
             return;
-        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
-            (void)!::fchown(fd_, old.st_uid, old.st_gid); // only root may give a file away
-        check(::fchmod(fd_, old.st_mode & 0777) == 0);
+        if (!old) {
+            check(::fchmod(fd_, 0666 & ~currentUmask()) == 0);
+            return;
+        }
+        if (old->st_uid != ::geteuid() || old->st_gid != ::getegid())
+            (void)!::fchown(fd_, old->st_uid, old->st_gid); // only root may give a file away
+        check(::fchmod(fd_, old->st_mode & 0777) == 0);
+    }
+    void write(std::string_view bytes) {
+        if (error_ == 0)
+            check(watched(testing::WriterStep::FirstWrite, fd_) && writeAll(fd_, bytes));
     }
     // The bytes are on the disk once fsync() and close() say so; close() may report a failed
     // write of its own (as on network file systems).
@@ -191,9 +239,8 @@ ReplaceResult replaceFile(const std::string& path, std::string_view bytes) {
         }
     }
     Temporary file(folderOf(target.path));
+    file.takeModeOf(target.exists ? &target.status : nullptr);
     file.write(bytes);
-    if (target.exists)
-        file.keepModeOf(target.status);
     file.close();
     file.placeAt(target.path);
     return {file.error(), std::nullopt};

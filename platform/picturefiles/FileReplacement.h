@@ -3,6 +3,7 @@
 // The writer behind FolderItem::SaveAsPicture: a file is written in one step, next to the file
 // it replaces, and takes that file's place only once all of it is on the disk.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,10 +23,23 @@ struct ReplaceResult {
 // Writes bytes as the whole content of the file at path. A symbolic link is followed and stays;
 // the file it leads to is replaced, keeping its permission bits (and its owner where we may
 // give it away). A file that does not exist yet is created with the permissions that the
-// process's umask leaves of 0666. A target that exists and is not a regular file, directly or
-// through links, is refused, and so is a file that the process may not write (root may), even
-// where its folder would let it be replaced. Whatever fails, the old file stays as it was and no
-// temporary file is left behind.
+// process's umask leaves of 0666. The content goes into a file that is created private and has
+// its final owner and permissions before its first byte. A target that exists and is not a
+// regular file, directly or through links, is refused, and so is a file that the process may
+// not write (root may), even where its folder would let it be replaced. Whatever fails, the old
+// file stays as it was and no temporary file is left behind.
 ReplaceResult replaceFile(const std::string& path, std::string_view bytes);
 
 } // namespace planora::detail
+
+namespace planora::testing {
+
+// The steps of replaceFile that a test may watch, with the file descriptor each concerns.
+enum class WriterStep {
+    FirstWrite, // the temporary file, with its final owner and mode, before its first byte
+};
+// From now on replaceFile calls watcher just before each step. A watcher that returns an errno
+// value makes that step fail with it; 0 lets the step go on. An empty watcher stops watching.
+void watchFileWriter(std::function<int(WriterStep step, int fd)> watcher);
+
+} // namespace planora::testing

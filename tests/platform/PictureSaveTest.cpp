@@ -1,5 +1,6 @@
 #include "platform/FolderItem.h"
 #include "platform/Testing.h"
+#include "platform/picturefiles/FileReplacement.h"
 #include "support/PictureFiles.h"
 #include "support/Program.h"
 #include "support/TempDir.h"
@@ -11,6 +12,7 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <map>
+#include <optional>
 #include <set>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -402,6 +404,67 @@ TEST_F(PictureFileSave, AReplacedFileKeepsItsModeAndOwnerAndANewOneFollowsTheUma
             EXPECT_EQ(status.st_uid, 65534u);
             EXPECT_EQ(status.st_gid, 65534u);
         }
+    }
+}
+
+// --- What the writer does, step by step --------------------------------------------------
+
+using planora::testing::WriterStep;
+
+// Saves with a watcher on the writer's steps, which the test stops watching at its end.
+class WatchedSave : public PictureFileSave {
+protected:
+    void TearDown() override { planora::testing::watchFileWriter(nullptr); }
+};
+
+// The file that is being written is never more open than the file it becomes: it has that
+// file's mode, and its owner where root saves, before the picture's first byte goes in.
+TEST_F(WatchedSave, TheNewFileHasItsFinalModeAndOwnerBeforeItsFirstByte) {
+    const bool root = ::geteuid() == 0;
+    const uid_t replacedOwner = root ? 65534 : ::geteuid();
+    struct Row {
+        const char* name;
+        std::optional<mode_t> replaced; // the mode of the file replaced, none for a new file
+        mode_t umask;
+        mode_t mode;
+    };
+    const Row rows[] = {
+        {"a private file", 0600, 022, 0600},
+        {"a file the group may read", 0640, 0, 0640},
+        {"a file anyone may write", 0666, 077, 0666},
+        {"a new file", std::nullopt, 022, 0644},
+        {"a new file under a narrow umask", std::nullopt, 077, 0600},
+        {"a new file under an open umask", std::nullopt, 0, 0666},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string path = dir_.file("bild.png");
+        fs::remove(path);
+        if (row.replaced) {
+            writeBytes(path, "old");
+            ::chmod(path.c_str(), *row.replaced);
+            if (root) {
+                ASSERT_EQ(::chown(path.c_str(), replacedOwner, replacedOwner), 0);
+            }
+        }
+        std::vector<struct stat> seen;
+        planora::testing::watchFileWriter([&seen](WriterStep step, int fd) {
+            if (step == WriterStep::FirstWrite) {
+                struct stat status {};
+                ::fstat(fd, &status);
+                seen.push_back(status);
+            }
+            return 0;
+        });
+        const mode_t oldMask = ::umask(row.umask);
+        EXPECT_TRUE(FolderItem(path).SaveAsPicture(solidPicture(5, 4, kRed), 0));
+        ::umask(oldMask);
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_EQ(seen[0].st_size, 0) << "the file was written before the watcher saw it";
+        EXPECT_EQ(seen[0].st_mode & 07777, row.mode);
+        EXPECT_EQ(seen[0].st_uid, row.replaced ? replacedOwner : ::geteuid());
+        EXPECT_EQ(modeOf(path), row.mode);
+        EXPECT_EQ(readBytes(path).substr(0, 4), "\x89PNG");
     }
 }
 
