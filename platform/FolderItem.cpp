@@ -52,8 +52,16 @@ std::string refusal(detail::NotAFile kind) {
            "; ersetzt wird nur eine gewöhnliche Datei";
 }
 
+std::string systemSays(int error) {
+    char text[256];
+    return std::string("Das System meldet: ") + strerror_r(error, text, sizeof text);
+}
+
 // Why a save failed, in words a user can act on; the system's own text for anything else.
 std::string failureReason(const detail::ReplaceResult& result) {
+    if (result.placed)
+        return "Das Bild steht schon in der Datei, ist aber nicht sicher auf dem Datenträger. " +
+               systemSays(result.error);
     if (result.refused)
         return refusal(*result.refused);
     if (result.writeProtected)
@@ -74,8 +82,7 @@ std::string failureReason(const detail::ReplaceResult& result) {
     default:
         break;
     }
-    char text[256];
-    return std::string("Das System meldet: ") + strerror_r(result.error, text, sizeof text);
+    return systemSays(result.error);
 }
 
 } // namespace

@@ -205,6 +205,31 @@ public:
         placed_ = ::rename(name_.c_str(), target.c_str()) == 0;
         check(placed_);
     }
+    bool placed() const { return placed_; }
+    // The rename is an entry of the folder, on the disk only once the folder is synced: until
+    // then a crash can bring the old file back. A folder that we may write into but not read
+    // cannot be opened to be synced, and a file system may not sync folders at all (EINVAL);
+    // the save then stands as it does wherever the system writes folders in its own time.
+    void syncFolder(const std::string& folder) {
+        if (error_ != 0)
+            return;
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) {
+            if (errno != EACCES && errno != EPERM)
+                check(false);
+            return;
+        }
+        int synced = -1;
+        if (watched(testing::WriterStep::FolderSync, fd)) {
+            do
+                synced = ::fsync(fd);
+            while (synced != 0 && errno == EINTR);
+        }
+        const int failure = errno;
+        ::close(fd);
+        errno = failure;
+        check(synced == 0 || failure == EINVAL);
+    }
 
 private:
     void check(bool done) {
@@ -238,12 +263,14 @@ ReplaceResult replaceFile(const std::string& path, std::string_view bytes) {
                 return {EROFS, std::nullopt};
         }
     }
-    Temporary file(folderOf(target.path));
+    const std::string folder = folderOf(target.path);
+    Temporary file(folder);
     file.takeModeOf(target.exists ? &target.status : nullptr);
     file.write(bytes);
     file.close();
     file.placeAt(target.path);
-    return {file.error(), std::nullopt};
+    file.syncFolder(folder);
+    return {file.error(), std::nullopt, false, file.placed()};
 }
 
 } // namespace planora::detail

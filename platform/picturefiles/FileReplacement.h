@@ -1,7 +1,8 @@
 #pragma once
 
 // The writer behind FolderItem::SaveAsPicture: a file is written in one step, next to the file
-// it replaces, and takes that file's place only once all of it is on the disk.
+// it replaces, and takes that file's place only once all of it is on the disk; then the folder
+// is synced, so that the new file stays in place through a crash.
 
 #include <functional>
 #include <optional>
@@ -17,6 +18,8 @@ struct ReplaceResult {
     int error = 0;                   // the errno of the step that failed, 0 if none did
     std::optional<NotAFile> refused; // the target is not a regular file and was left alone
     bool writeProtected = false;     // the target is a file that we may not write, left alone
+    bool placed = false; // the new file has taken the target's place; error may tell of a
+                         // step after that
     bool ok() const { return error == 0 && !refused && !writeProtected; }
 };
 
@@ -37,6 +40,7 @@ namespace planora::testing {
 // The steps of replaceFile that a test may watch, with the file descriptor each concerns.
 enum class WriterStep {
     FirstWrite, // the temporary file, with its final owner and mode, before its first byte
+    FolderSync, // the target's folder, opened once the new file has its place, before its sync
 };
 // From now on replaceFile calls watcher just before each step. A watcher that returns an errno
 // value makes that step fail with it; 0 lets the step go on. An empty watcher stops watching.

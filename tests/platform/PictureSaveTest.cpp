@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <grp.h>
@@ -107,6 +108,18 @@ bool becomeNobody() {
            ::setresuid(65534, 65534, 65534) == 0;
 }
 
+// Runs body in a child process and returns what it returns (-1 when the child did not end by
+// itself), so that what body changes of the process stays there.
+int inChild(const std::function<int()>& body) {
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(body());
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 std::string failureMessage(const std::string& path, const std::string& reason) {
     return "Das Bild konnte nicht gespeichert werden:\n" + path + "\n" + reason;
 }
@@ -129,21 +142,17 @@ protected:
     // Saves in a child process that first calls prepare; its exit code tells whether the save
     // failed with the message that names reason. 77: prepare could not be done here.
     int saveInChild(const std::function<bool()>& prepare, const std::string& reason) {
-        const pid_t child = ::fork();
-        if (child == 0) {
+        return inChild([&] {
             if (!prepare())
-                ::_exit(77);
+                return 77;
             const bool saved = FolderItem(target_).SaveAsPicture(noisyPicture(), 0);
             const auto& m = planora::testing::messages();
             const bool told = m.size() == 1 && m[0] == failureMessage(target_, reason);
             if (!told)
                 for (const std::string& text : m)
                     std::fprintf(stderr, "message: %s\n", text.c_str());
-            ::_exit(!saved && told ? 0 : 1);
-        }
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return !saved && told ? 0 : 1;
+        });
     }
     // The program goes on: the same picture saves at once into a folder that takes it.
     void expectTheNextSaveWorks() {
@@ -466,6 +475,100 @@ TEST_F(WatchedSave, TheNewFileHasItsFinalModeAndOwnerBeforeItsFirstByte) {
         EXPECT_EQ(modeOf(path), row.mode);
         EXPECT_EQ(readBytes(path).substr(0, 4), "\x89PNG");
     }
+}
+
+// What a watcher saw when the writer was about to sync a folder.
+struct FolderSyncSeen {
+    dev_t device;
+    ino_t inode;
+    std::string target;            // the first bytes of the target at that moment
+    std::set<std::string> listing; // what the folder held
+};
+
+// The folder is synced once the new file has taken the target's place: the folder that holds
+// the file written, also where a link in another folder leads there.
+TEST_F(WatchedSave, TheFolderOfTheNewFileIsSyncedOnceTheFileIsInPlace) {
+    fs::create_directory(dir_.path() / "real");
+    fs::create_symlink("real/linked.png", dir_.path() / "link.png");
+    const struct {
+        const char* saved;
+        const char* written;
+    } rows[] = {{"bild.png", "bild.png"},
+                {"real/bild.png", "real/bild.png"},
+                {"link.png", "real/linked.png"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.saved);
+        const fs::path written = dir_.path() / row.written;
+        writeBytes(written.string(), "old");
+        std::vector<WriterStep> steps;
+        std::vector<FolderSyncSeen> syncs;
+        planora::testing::watchFileWriter([&](WriterStep step, int fd) {
+            steps.push_back(step);
+            if (step == WriterStep::FolderSync) {
+                struct stat status {};
+                ::fstat(fd, &status);
+                syncs.push_back({status.st_dev, status.st_ino,
+                                 readBytes(written.string()).substr(0, 4),
+                                 listing(written.parent_path())});
+            }
+            return 0;
+        });
+        ASSERT_TRUE(FolderItem(dir_.file(row.saved)).SaveAsPicture(solidPicture(5, 4, kRed)));
+        EXPECT_EQ(steps, (std::vector<WriterStep>{WriterStep::FirstWrite, WriterStep::FolderSync}));
+        ASSERT_EQ(syncs.size(), 1u);
+        struct stat folder {};
+        ::stat(written.parent_path().c_str(), &folder);
+        EXPECT_EQ(syncs[0].device, folder.st_dev);
+        EXPECT_EQ(syncs[0].inode, folder.st_ino) << "another folder was synced";
+        EXPECT_EQ(syncs[0].target, "\x89PNG") << "synced before the new file was in place";
+        EXPECT_EQ(syncs[0].listing, listing(written.parent_path()))
+            << "the temporary file was still there";
+    }
+    EXPECT_TRUE(planora::testing::messages().empty());
+}
+
+TEST_F(WatchedSave, AFailedFolderSyncIsReportedAndTheNewPictureStays) {
+    const std::string path = dir_.file("bild.png");
+    writeBytes(path, "old");
+    planora::testing::watchFileWriter(
+        [](WriterStep step, int) { return step == WriterStep::FolderSync ? EIO : 0; });
+    EXPECT_FALSE(FolderItem(path).SaveAsPicture(solidPicture(5, 4, kRed), 0));
+    EXPECT_EQ(planora::testing::messages(),
+              std::vector<std::string>{failureMessage(
+                  path, "Das Bild steht schon in der Datei, ist aber nicht sicher auf dem "
+                        "Datenträger. Das System meldet: " +
+                            std::string(std::strerror(EIO)))});
+    EXPECT_EQ(readBytes(path).substr(0, 4), "\x89PNG");
+    EXPECT_EQ(listing(dir_.path()), std::set<std::string>{"bild.png"});
+}
+
+// A folder that the user may write into but not read cannot be opened to be synced. Saving
+// there works as before, only without the sync.
+TEST_F(WatchedSave, IntoAFolderThatTheUserMayNotReadWithoutItsSync) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to save as another user";
+    const fs::path folder = dir_.path() / "drop";
+    fs::create_directory(folder);
+    ::chmod(dir_.path().c_str(), 0755);
+    ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+    ::chmod(folder.c_str(), 0300);
+    const std::string path = (folder / "bild.png").string();
+    const int result = inChild([&] {
+        if (!becomeNobody())
+            return 77;
+        int syncs = 0;
+        planora::testing::watchFileWriter([&syncs](WriterStep step, int) {
+            syncs += step == WriterStep::FolderSync;
+            return 0;
+        });
+        const bool saved = FolderItem(path).SaveAsPicture(solidPicture(5, 4, kRed), 0);
+        return saved && planora::testing::messages().empty() && syncs == 0 ? 0 : 1;
+    });
+    ::chmod(folder.c_str(), 0700);
+    ASSERT_NE(result, 77) << "cannot drop privileges here";
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(readBytes(path).substr(0, 4), "\x89PNG");
+    EXPECT_EQ(listing(folder), std::set<std::string>{"bild.png"});
 }
 
 // --- The real save dialog ----------------------------------------------------------------
