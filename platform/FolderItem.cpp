@@ -72,13 +72,16 @@ std::string failureReason(const detail::ReplaceResult& result) {
         return "Kein Speicherplatz mehr auf dem Datenträger";
     case EFBIG:
         return "Die Datei wäre größer, als es hier erlaubt ist";
+    case EROFS:
+        return "Der Datenträger ist schreibgeschützt";
     case EACCES:
     case EPERM:
-    case EROFS:
         return "Keine Schreibberechtigung für diesen Ordner";
     case ENOENT:
     case ENOTDIR:
-        return "Der Ordner existiert nicht mehr";
+        // The file itself need not exist; only its folder can be missing. It may never have
+        // existed, as where a link leads into a folder that is not there.
+        return "Der Ordner existiert nicht";
     default:
         break;
     }

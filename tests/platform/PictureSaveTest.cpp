@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <optional>
+#include <sched.h>
 #include <set>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -131,9 +132,16 @@ protected:
     void SetUp() override {
         PictureFileSave::SetUp();
         folder_ = dir_.path() / "pictures";
-        fs::create_directory(folder_);
         target_ = (folder_ / "bild.png").string();
+        makeFolder();
+    }
+    // The folder with the old file in it, and nothing else in the test's folder.
+    void makeFolder() {
+        for (const auto& entry : fs::directory_iterator(dir_.path()))
+            fs::remove_all(entry.path());
+        fs::create_directory(folder_);
         writeBytes(target_, kOldBytes);
+        planora::testing::clearMessages();
     }
     void expectNothingChanged() {
         EXPECT_EQ(listing(folder_), std::set<std::string>{"bild.png"});
@@ -142,12 +150,17 @@ protected:
     // Saves in a child process that first calls prepare; its exit code tells whether the save
     // failed with the message that names reason. 77: prepare could not be done here.
     int saveInChild(const std::function<bool()>& prepare, const std::string& reason) {
+        return saveInChild(prepare, target_, reason);
+    }
+    // The same for a save to path.
+    int saveInChild(const std::function<bool()>& prepare, const std::string& path,
+                    const std::string& reason) {
         return inChild([&] {
             if (!prepare())
                 return 77;
-            const bool saved = FolderItem(target_).SaveAsPicture(noisyPicture(), 0);
+            const bool saved = FolderItem(path).SaveAsPicture(noisyPicture(), 0);
             const auto& m = planora::testing::messages();
-            const bool told = m.size() == 1 && m[0] == failureMessage(target_, reason);
+            const bool told = m.size() == 1 && m[0] == failureMessage(path, reason);
             if (!told)
                 for (const std::string& text : m)
                     std::fprintf(stderr, "message: %s\n", text.c_str());
@@ -166,23 +179,51 @@ protected:
     std::string target_;
 };
 
-TEST_F(FailedSave, IntoAFolderThatIsGone) {
-    const std::string path = (folder_ / "gone" / "bild.png").string();
-    EXPECT_FALSE(FolderItem(path).SaveAsPicture(noisyPicture(), 0));
-    EXPECT_EQ(planora::testing::messages(),
-              std::vector<std::string>{failureMessage(path, "Der Ordner existiert nicht mehr")});
-    EXPECT_FALSE(fs::exists(folder_ / "gone"));
-    expectNothingChanged();
-    expectTheNextSaveWorks();
+// Every name below the folder, folders and links included, as paths relative to it.
+std::set<std::string> tree(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        names.insert(fs::relative(entry.path(), folder).string());
+    return names;
 }
 
-TEST_F(FailedSave, IntoAFolderRemovedWhileTheDialogWasOpen) {
-    fs::remove_all(folder_);
-    EXPECT_FALSE(FolderItem(target_).SaveAsPicture(noisyPicture(), 0));
-    EXPECT_EQ(planora::testing::messages(),
-              std::vector<std::string>{failureMessage(target_, "Der Ordner existiert nicht mehr")});
-    EXPECT_FALSE(fs::exists(folder_));
-    expectTheNextSaveWorks();
+TEST_F(FailedSave, IntoAFolderThatIsNotThere) {
+    struct Row {
+        const char* name;
+        // Makes the case in the test's folder and returns the path that is saved to.
+        std::function<std::string(const fs::path& folder)> make;
+    };
+    const Row rows[] = {
+        {"a folder that is gone", [](const fs::path& f) { return (f / "gone/bild.png").string(); }},
+        {"a folder removed while the dialog was open",
+         [](const fs::path& f) {
+             fs::remove_all(f / "pictures");
+             return (f / "pictures/bild.png").string();
+         }},
+        {"a file where the folder should be",
+         [](const fs::path& f) { return (f / "pictures/bild.png/neu.png").string(); }},
+        {"a link to a file in a folder that is not there",
+         [](const fs::path& f) {
+             fs::create_symlink(f / "gone/neu.png", f / "pictures/link.png");
+             return (f / "pictures/link.png").string();
+         }},
+        {"a link into a folder that is not there, written as a relative path",
+         [](const fs::path& f) {
+             fs::create_symlink("../gone/deeper/neu.png", f / "pictures/link.png");
+             return (f / "pictures/link.png").string();
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        makeFolder();
+        const std::string path = row.make(dir_.path());
+        const auto before = tree(dir_.path());
+        EXPECT_FALSE(FolderItem(path).SaveAsPicture(noisyPicture(), 0));
+        EXPECT_EQ(planora::testing::messages(),
+                  std::vector<std::string>{failureMessage(path, "Der Ordner existiert nicht")});
+        EXPECT_EQ(tree(dir_.path()), before);
+        expectTheNextSaveWorks();
+    }
 }
 
 TEST_F(FailedSave, IntoAReadOnlyFolder) {
@@ -221,6 +262,28 @@ TEST_F(FailedSave, OverAFileThatTheUserMayNotWrite) {
         ::stat(target_.c_str(), &status);
         EXPECT_EQ(status.st_mode & 07777, 0444u);
         EXPECT_EQ(status.st_uid, row.owner);
+    }
+}
+
+TEST_F(FailedSave, OnAReadOnlyFileSystem) {
+    // In a mount namespace of the child's own, the folder becomes a file system that holds the
+    // old file and is then made read-only.
+    const auto readOnlyFolder = [this] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", folder_.c_str(), "tmpfs", 0, "size=64k") != 0)
+            return false;
+        writeBytes(target_, kOldBytes);
+        return ::mount(nullptr, folder_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    };
+    for (const std::string& path : {target_, (folder_ / "neu.png").string()}) {
+        SCOPED_TRACE(path);
+        const int result =
+            saveInChild(readOnlyFolder, path, "Der Datenträger ist schreibgeschützt");
+        if (result == 77)
+            GTEST_SKIP() << "cannot mount a file system here";
+        EXPECT_EQ(result, 0);
+        expectNothingChanged();
     }
 }
 
