@@ -37,7 +37,8 @@ public:
     // folder, a device, a pipe), directly or through links, is refused and left alone, as is
     // a file that the user may not write.
     // Returns false when the picture was not saved; a message box has then told the user
-    // which file it was and why.
+    // which file it was and why. That includes a picture that took the file's place but whose
+    // folder the disk failed to sync, so that a crash could still bring the old file back.
     bool SaveAsPicture(const Picture& picture, int format = 0) const;
 
 private:
