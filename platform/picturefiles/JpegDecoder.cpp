@@ -7,6 +7,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <jerror.h>
 #include <jpeglib.h>
 #include <optional>
 #include <vector>
@@ -49,17 +50,16 @@ struct Source {
 void initSource(j_decompress_ptr) {}
 void termSource(j_decompress_ptr) {}
 
+// The checks read the file up to its end marker, so libjpeg never asks for more than the file
+// holds. A read that fails (a failing disk), or a file that has become shorter since, is an
+// error, never the end of the picture: the decoder would invent the rest.
 boolean fillInput(j_decompress_ptr info) {
     auto* s = reinterpret_cast<Source*>(info->src);
-    static const JOCTET endMarker[2] = {0xFF, JPEG_EOI};
     const std::int64_t n =
         std::min<std::int64_t>(std::int64_t(sizeof s->buffer), s->file->size() - s->offset);
     if (n <= 0 || !s->file->read(s->offset, s->buffer, std::size_t(n))) {
-        // A file that ends early (or changed since it was checked) ends here: libjpeg fills
-        // the rest of the picture with a fixed colour.
-        s->base.next_input_byte = endMarker;
-        s->base.bytes_in_buffer = 2;
-        return TRUE;
+        info->err->msg_code = JERR_FILE_READ;
+        info->err->error_exit(reinterpret_cast<j_common_ptr>(info));
     }
     s->offset += n;
     s->base.next_input_byte = s->buffer;

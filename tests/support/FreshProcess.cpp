@@ -14,7 +14,8 @@ std::string thisProgram() {
 }
 
 int runInFreshProcess(const std::string& filter, const char* mark, const std::string& markValue,
-                      const std::vector<std::string>& extraArguments) {
+                      const std::vector<std::string>& extraArguments,
+                      const std::vector<std::pair<std::string, std::string>>& environment) {
     const std::string self = thisProgram();
     const std::string filterArgument = "--gtest_filter=" + filter;
     std::vector<const char*> argv = {self.c_str(), filterArgument.c_str()};
@@ -27,6 +28,8 @@ int runInFreshProcess(const std::string& filter, const char* mark, const std::st
         return -1;
     if (child == 0) {
         ::setenv(mark, markValue.c_str(), 1);
+        for (const auto& [name, value] : environment)
+            ::setenv(name.c_str(), value.c_str(), 1);
         ::execv(self.c_str(), const_cast<char* const*>(argv.data()));
         ::_exit(127);
     }

@@ -5,15 +5,18 @@
 // child would inherit whatever earlier tests of the run left in the process.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace planora::test {
 
 // Runs the tests that filter names in a newly started copy of this program, with the
-// environment variable mark set to markValue and the extra arguments after the filter.
-// Returns the child's exit status; -1 when it could not be started or was ended by a signal.
+// environment variable mark set to markValue, the variables of environment set as well, and
+// the extra arguments after the filter. Returns the child's exit status; -1 when it could not
+// be started or was ended by a signal.
 int runInFreshProcess(const std::string& filter, const char* mark, const std::string& markValue,
-                      const std::vector<std::string>& extraArguments = {});
+                      const std::vector<std::string>& extraArguments = {},
+                      const std::vector<std::pair<std::string, std::string>>& environment = {});
 
 // The path of this test program.
 std::string thisProgram();

@@ -1,5 +1,6 @@
 #include "platform/FolderItem.h"
 #include "support/ChildCost.h"
+#include "support/FaultInjection.h"
 #include "support/FreshProcess.h"
 #include "support/JpegFiles.h"
 #include "support/LoadedLibraries.h"
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <random>
 
 namespace planora::test {
 namespace {
@@ -222,6 +224,38 @@ TEST_F(JpegRead, AloneLoadsNoImageFormatPlugin) {
 
 TEST(JpegReadInAFreshProcess, NeitherAFileNorAShippedPictureLoadsAnImageFormatPlugin) {
     EXPECT_EQ(runInFreshProcess("JpegRead.AloneLoadsNoImageFormatPlugin", kAloneMark, "1"), 0);
+}
+
+// --- A disk that fails while the picture is decoded -----------------------------------------
+
+constexpr const char* kFailingMark = "PLANORA_TEST_JPEG_READS_FAIL";
+
+// The child's half: the file's reads fail once the checks have read it to its end, so in the
+// middle of the decoder's reading.
+TEST_F(JpegRead, AloneWithFailingReadsRefusesTheFile) {
+    const char* path = std::getenv(kFailReadsOf);
+    if (std::getenv(kFailingMark) == nullptr || path == nullptr)
+        GTEST_SKIP() << "runs only in the process that the test below starts";
+    EXPECT_TRUE(FolderItem(path).OpenAsPicture(300, 300).isNil());
+}
+
+TEST(JpegReadInAFreshProcess, AReadErrorWhileDecodingRefusesTheFile) {
+    // Detail everywhere, so that the decoder reads the file in many pieces.
+    Picture detailed(1024, 768);
+    std::minstd_rand random(7);
+    for (int y = 0; y < 768; ++y)
+        for (int x = 0; x < 1024; ++x)
+            detailed.graphics().Pixel(x, y, Color(random() & 0xFFFFFF));
+    const TempDir dir;
+    for (const bool progressive : {false, true}) {
+        SCOPED_TRACE(progressive ? "progressive" : "baseline");
+        const std::string path = dir.file(progressive ? "progressive.jpg" : "baseline.jpg");
+        writeBytes(path, jpegBytes(detailed, {.progressive = progressive}));
+        ASSERT_FALSE(FolderItem(path).OpenAsPicture(300, 300).isNil());
+        EXPECT_EQ(runInFreshProcess("JpegRead.AloneWithFailingReadsRefusesTheFile", kFailingMark,
+                                    "1", {}, withFaultInjection({{kFailReadsOf, path}})),
+                  0);
+    }
 }
 
 } // namespace

@@ -1,0 +1,85 @@
+// Failures of the system for a freshly started test program, loaded into it through
+// LD_PRELOAD, so that a test sees how the program's real code paths take them.
+//
+// PLANORA_FAIL_READS_OF=path: once the file at path has been read up to its last byte, every
+// later read of it that reaches into its second half fails with EIO, as a failing disk does
+// when a program reads a file a second time.
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct Target {
+    bool set = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+};
+
+const Target& target() {
+    static const Target t = [] {
+        Target found;
+        struct stat st {};
+        const char* path = std::getenv("PLANORA_FAIL_READS_OF");
+        if (path != nullptr && ::stat(path, &st) == 0)
+            found = {true, st.st_dev, st.st_ino};
+        return found;
+    }();
+    return t;
+}
+
+std::atomic<bool> readToItsEnd{false};
+
+// The size of the file behind fd when it is the target; -1 otherwise.
+off_t targetSize(int fd) {
+    const Target& t = target();
+    struct stat st {};
+    if (!t.set || ::fstat(fd, &st) != 0 || st.st_dev != t.device || st.st_ino != t.inode)
+        return -1;
+    return st.st_size;
+}
+
+// Reads n bytes at offset through read, unless the read must fail.
+template <typename Read>
+ssize_t readOrFail(int fd, off_t offset, size_t n, Read read) {
+    const off_t size = targetSize(fd);
+    if (size >= 0 && readToItsEnd && offset + off_t(n) > size / 2) {
+        errno = EIO;
+        return -1;
+    }
+    const ssize_t got = read();
+    if (size >= 0 && got > 0 && offset + got >= size)
+        readToItsEnd = true;
+    return got;
+}
+
+template <typename Function>
+Function next(const char* name) {
+    return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
+}
+
+} // namespace
+
+extern "C" {
+
+ssize_t pread(int fd, void* buffer, size_t n, off_t offset) {
+    static const auto real = next<ssize_t (*)(int, void*, size_t, off_t)>("pread");
+    return readOrFail(fd, offset, n, [&] { return real(fd, buffer, n, offset); });
+}
+
+ssize_t pread64(int fd, void* buffer, size_t n, off64_t offset) {
+    static const auto real = next<ssize_t (*)(int, void*, size_t, off64_t)>("pread64");
+    return readOrFail(fd, off_t(offset), n, [&] { return real(fd, buffer, n, offset); });
+}
+
+ssize_t read(int fd, void* buffer, size_t n) {
+    static const auto real = next<ssize_t (*)(int, void*, size_t)>("read");
+    const off_t offset = targetSize(fd) >= 0 ? ::lseek(fd, 0, SEEK_CUR) : 0;
+    return readOrFail(fd, offset, n, [&] { return real(fd, buffer, n); });
+}
+
+} // extern "C"
