@@ -167,9 +167,15 @@ bool turnsAQuarter(int orientation) {
     return orientation >= 5;
 }
 
+// One decoding of a file. Its end destroys libjpeg's decompressor, and with it all the memory
+// that libjpeg took, however decoding ends: done, refused, or left by an exception (memory that
+// could not be had for the rows).
 struct Decoding {
     Decoding(const OpenFile& f, const JpegFrame& checked, std::optional<PixelSize> b)
         : file(f), frame(checked), box(b) {}
+    ~Decoding() { jpeg_destroy_decompress(&info); }
+    Decoding(const Decoding&) = delete;
+    Decoding& operator=(const Decoding&) = delete;
 
     const OpenFile& file;
     const JpegFrame& frame;
@@ -295,13 +301,17 @@ QImage decodeJpeg(const OpenFile& file, std::optional<PixelSize> box) {
     if (buffer > kMaxDecodeBytes ||
         (buffer > kFreeBufferBytes && file.size() < buffer / kMaxExpansion))
         return {};
-    Decoding d(file, *frame, box);
-    const bool done = decode(d);
-    jpeg_destroy_decompress(&d.info);
-    if (!done)
-        return {};
-    QImage image = d.shrinker ? d.shrinker->finish() : std::move(d.image);
-    return turned(std::move(image), d.orientation);
+    QImage image;
+    int orientation = 1;
+    {
+        // libjpeg's memory goes before the picture is turned, which may copy it.
+        Decoding d(file, *frame, box);
+        if (!decode(d))
+            return {};
+        image = d.shrinker ? d.shrinker->finish() : std::move(d.image);
+        orientation = d.orientation;
+    }
+    return turned(std::move(image), orientation);
 }
 
 } // namespace planora::detail

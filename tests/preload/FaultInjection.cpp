@@ -4,11 +4,16 @@
 // PLANORA_FAIL_READS_OF=path: once the file at path has been read up to its last byte, every
 // later read of it that reaches into its second half fails with EIO, as a failing disk does
 // when a program reads a file a second time.
+//
+// planoraFailNextAllocation(bytes), which a test finds with dlsym: the next allocation through
+// operator new of at least `bytes` on the calling thread throws std::bad_alloc, as when memory
+// runs out. Every operator new and delete that is not aligned goes through malloc and free.
 
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,6 +62,18 @@ ssize_t readOrFail(int fd, off_t offset, size_t n, Read read) {
     return got;
 }
 
+thread_local std::size_t failAllocationFrom = 0; // 0: none
+
+void* allocate(std::size_t n) {
+    if (failAllocationFrom != 0 && n >= failAllocationFrom) {
+        failAllocationFrom = 0;
+        throw std::bad_alloc();
+    }
+    if (void* p = std::malloc(n == 0 ? 1 : n))
+        return p;
+    throw std::bad_alloc();
+}
+
 template <typename Function>
 Function next(const char* name) {
     return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
@@ -83,3 +100,42 @@ ssize_t read(int fd, void* buffer, size_t n) {
 }
 
 } // extern "C"
+
+extern "C" void planoraFailNextAllocation(std::size_t bytes) {
+    failAllocationFrom = bytes;
+}
+
+void* operator new(std::size_t n) {
+    return allocate(n);
+}
+void* operator new[](std::size_t n) {
+    return allocate(n);
+}
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+    try {
+        return allocate(n);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t n, const std::nothrow_t& tag) noexcept {
+    return operator new(n, tag);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}

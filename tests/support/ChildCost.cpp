@@ -59,6 +59,14 @@ ChildCost costInChildOnce(const std::function<bool()>& work) {
 
 } // namespace
 
+double residentMiB() {
+    return double(statusKiB("VmRSS:")) / 1024;
+}
+
+double peakResidentMiB() {
+    return double(statusKiB("VmHWM:")) / 1024;
+}
+
 ChildCost costInChild(const std::function<bool()>& work) {
     // Below this a run is quick whatever the machine does beside it. A sanitizer build's bound
     // leaves room enough.

@@ -21,6 +21,10 @@ struct ChildCost {
 // every run; time spent waiting for a processor that other programs hold does not.
 ChildCost costInChild(const std::function<bool()>& work);
 
+// This process's resident memory in MiB: now, and the most it has held since it started.
+double residentMiB();
+double peakResidentMiB();
+
 // The time and memory bounds a test may demand of work that is meant to take at most
 // `seconds` and `mib`: as given in a plain build; in a sanitizer build, which runs slower and
 // keeps shadow memory and freed blocks, the time is allowed to be ten times as long and the

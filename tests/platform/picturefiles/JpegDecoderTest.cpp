@@ -8,6 +8,7 @@
 #include "support/TempDir.h"
 
 #include <cstdlib>
+#include <dlfcn.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <random>
@@ -256,6 +257,39 @@ TEST(JpegReadInAFreshProcess, AReadErrorWhileDecodingRefusesTheFile) {
                                     "1", {}, withFaultInjection({{kFailReadsOf, path}})),
                   0);
     }
+}
+
+// --- Memory that runs out while the picture is decoded --------------------------------------
+
+constexpr const char* kOutOfMemoryMark = "PLANORA_TEST_JPEG_OUT_OF_MEMORY";
+
+// The child's half: each load runs out of memory when the decoder allocates its first rows,
+// after libjpeg has taken the picture's coefficients, about 70 MiB.
+TEST_F(JpegRead, AloneRunningOutOfMemoryGivesBackWhatTheDecoderTook) {
+    const char* path = std::getenv(kOutOfMemoryMark);
+    if (path == nullptr)
+        GTEST_SKIP() << "runs only in the process that the test below starts";
+    const auto failNextAllocation =
+        reinterpret_cast<void (*)(std::size_t)>(::dlsym(RTLD_DEFAULT, "planoraFailNextAllocation"));
+    ASSERT_NE(failNextAllocation, nullptr);
+    const double before = residentMiB();
+    for (int i = 0; i < 3; ++i) {
+        failNextAllocation(4096);
+        EXPECT_TRUE(FolderItem(path).OpenAsPicture(300, 300).isNil());
+    }
+    EXPECT_GT(peakResidentMiB() - before, 60) << "the decoder ran out before it took its memory";
+    const ChildCost held{.finished = true, .peakOverIdleMiB = residentMiB() - before};
+    EXPECT_TRUE(withinMemory(held, 20)) << held.peakOverIdleMiB << " MiB still held";
+}
+
+TEST(JpegReadInAFreshProcess, RunningOutOfMemoryWhileDecodingLeavesNothingBehind) {
+    const TempDir dir;
+    const std::string path = dir.file("progressive.jpg");
+    writeBytes(path, paddedTo(blackProgressiveJpeg(6000, 6000, 1), 1 << 20));
+    ASSERT_FALSE(FolderItem(path).OpenAsPicture(300, 300).isNil());
+    EXPECT_EQ(runInFreshProcess("JpegRead.AloneRunningOutOfMemoryGivesBackWhatTheDecoderTook",
+                                kOutOfMemoryMark, path, {}, withFaultInjection({})),
+              0);
 }
 
 } // namespace
