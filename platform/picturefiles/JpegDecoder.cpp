@@ -16,11 +16,19 @@ namespace planora::detail {
 
 namespace {
 
-// Coefficient memory that a file may ask for without further ado. Above it, the file must
-// hold at least one byte for every kMaxExpansion bytes of it, so a small file cannot make us
-// allocate much by its header alone.
-constexpr std::int64_t kFreeBufferBytes = 64 * kMiB;
-constexpr std::int64_t kMaxExpansion = 256;
+// What decoding a file may take in all, the picture kept included: 100 MiB, and from a file of
+// 1 MiB on, 64 bytes more for each byte of it, so that a small file cannot make us allocate
+// much by its header alone. Decoding in rows takes a few MiB besides the picture kept; only
+// the coefficients of a picture that libjpeg must hold whole can take more.
+constexpr std::int64_t kBaseDecodeBytes = 100 * kMiB;
+constexpr std::int64_t kDecodeBytesPerFileByte = 64;
+// libjpeg's rows and tables and the shrinker's sums, at the widest picture we read.
+constexpr std::int64_t kWorkingBytes = 8 * kMiB;
+
+std::int64_t decodeAllowance(std::int64_t fileSize) {
+    return fileSize < kMiB ? kBaseDecodeBytes
+                           : kBaseDecodeBytes + kDecodeBytesPerFileByte * fileSize;
+}
 
 // libjpeg reports a fatal error by calling error_exit, which must not return. It jumps back
 // into decode(), across libjpeg's own frames and our callbacks only, none of which holds an
@@ -197,7 +205,6 @@ void startReading(Decoding& d) {
     d.error.base.emit_message = ignoreWarning;
     d.error.base.output_message = ignoreMessage;
     jpeg_create_decompress(&info);
-    info.mem->max_memory_to_use = long(kMaxDecodeBytes);
     d.source.base.init_source = initSource;
     d.source.base.fill_input_buffer = fillInput;
     d.source.base.skip_input_data = skipInput;
@@ -255,6 +262,14 @@ bool decode(Decoding& d) {
     const PixelSize shown = decodeSize(drawn, d.box);
     const PixelSize target = quarter ? PixelSize{shown.height, shown.width} : shown;
 
+    // What the file may cost, less the picture we keep. libjpeg is told the same, up to our
+    // limit for any file, and refuses to take more itself should the file have changed since
+    // it was checked.
+    const std::int64_t allowance = decodeAllowance(d.file.size()) - 4 * shown.width * shown.height;
+    if (d.frame.bufferBytes + kWorkingBytes > allowance)
+        return false;
+    info.mem->max_memory_to_use = long(std::min(kMaxDecodeBytes, allowance));
+
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     const bool little = std::endian::native == std::endian::little;
     info.out_color_space = cmyk ? JCS_CMYK : little ? JCS_EXT_BGRA : JCS_EXT_ARGB;
@@ -296,10 +311,6 @@ QImage decodeJpeg(const OpenFile& file, std::optional<PixelSize> box) {
     if (!frame)
         return {};
     if (!sidesAcceptable(frame->size.width, frame->size.height))
-        return {};
-    const std::int64_t buffer = frame->bufferBytes;
-    if (buffer > kMaxDecodeBytes ||
-        (buffer > kFreeBufferBytes && file.size() < buffer / kMaxExpansion))
         return {};
     QImage image;
     int orientation = 1;

@@ -99,9 +99,15 @@ std::int64_t countJpegBlocks(PixelSize size, std::vector<JpegComponent>& compone
     return total;
 }
 
-// Reads a scan's header after its length: the blocks the scan goes through, the sum of its
-// components' blocks. Nothing when it names a component that the frame lacks, or none.
-std::optional<std::int64_t> scanJpegBlocks(Cursor& c, const std::vector<JpegComponent>& frame) {
+struct JpegScan {
+    std::int64_t components;
+    std::int64_t blocks;
+};
+
+// Reads a scan's header after its length: the components it names, and the blocks the scan
+// goes through, the sum of its components' blocks. Nothing when it names a component that the
+// frame lacks, or none.
+std::optional<JpegScan> readJpegScan(Cursor& c, const std::vector<JpegComponent>& frame) {
     const int count = c.next();
     if (count < 1)
         return std::nullopt;
@@ -116,7 +122,7 @@ std::optional<std::int64_t> scanJpegBlocks(Cursor& c, const std::vector<JpegComp
             return std::nullopt;
         blocks += k->blocks;
     }
-    return blocks;
+    return JpegScan{count, blocks};
 }
 
 // Moves past a scan's entropy-coded data, which runs to the next marker that is neither a
@@ -188,7 +194,7 @@ std::optional<JpegFrame> checkJpeg(const OpenFile& file) {
     Cursor c(file, 2);
     std::optional<JpegFrame> frame;
     std::vector<JpegComponent> components;
-    bool progressive = false;
+    bool progressive = false, buffered = false;
     int scans = 0;
     std::int64_t frameBlocks = 0, scanBlocks = 0;
     for (;;) {
@@ -235,10 +241,15 @@ std::optional<JpegFrame> checkJpeg(const OpenFile& file) {
         if (marker == 0xDA) {
             if (!frame)
                 return std::nullopt;
-            const std::optional<std::int64_t> blocks = scanJpegBlocks(c, components);
-            if (!blocks)
+            const std::optional<JpegScan> scan = readJpegScan(c, components);
+            if (!scan)
                 return std::nullopt;
-            scanBlocks += *blocks;
+            // libjpeg holds the coefficients of the whole picture when the frame is progressive
+            // or its first scan leaves out a component: the scans then come one after the
+            // other, and the picture is whole only after the last.
+            if (scans == 0)
+                buffered = progressive || scan->components < std::ssize(components);
+            scanBlocks += scan->blocks;
             if (scanBlocks > kMaxScanPasses * frameBlocks || scanBlocks > kMaxScanBlocks)
                 return std::nullopt;
         }
@@ -251,7 +262,7 @@ std::optional<JpegFrame> checkJpeg(const OpenFile& file) {
     }
     if (!frame || scans == 0)
         return std::nullopt;
-    if (progressive || scans > 1)
+    if (buffered)
         frame->bufferBytes = frameBlocks * 64 * 2;
     return frame;
 }

@@ -52,7 +52,8 @@ std::optional<PictureKind> sniff(const OpenFile& file);
 struct JpegFrame {
     PixelSize size;
     // Bytes of coefficients that the decoder holds for the whole picture when its scans come
-    // one after the other (progressive, or one scan a component); 0 when it decodes in rows.
+    // one after the other (progressive, or a first scan that leaves out a component of the
+    // frame); 0 when it decodes in rows.
     std::int64_t bufferBytes = 0;
 };
 

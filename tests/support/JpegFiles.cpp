@@ -63,14 +63,32 @@ std::string jpegBytes(const Picture& picture, const JpegLayout& layout) {
     return bytes;
 }
 
+namespace {
+
+// The header of a scan over the components of the given ids, each with table 0, that goes
+// over the coefficients 0 to last of each block.
+std::string scanHeader(const std::string& ids, int last) {
+    std::string s = "\xFF\xDA";
+    put16be(s, std::uint32_t(6 + 2 * ids.size()));
+    s += char(ids.size());
+    for (const char id : ids)
+        s += std::string{id, '\0'};
+    return s + std::string{'\0', char(last), '\0'};
+}
+
+// The ids 1 to n that oneColourJpegStart gives its components.
+std::string firstIds(int n) {
+    std::string ids;
+    for (int i = 1; i <= n; ++i)
+        ids += char(i);
+    return ids;
+}
+
+} // namespace
+
 std::string blackProgressiveJpeg(std::int64_t width, std::int64_t height, int components) {
     std::string s = oneColourJpegStart('\xC2', width, height, components);
-    s += "\xFF\xDA";
-    put16be(s, std::uint32_t(6 + 2 * components));
-    s += char(components);
-    for (int i = 0; i < components; ++i)
-        s += std::string{char(i + 1), '\0'};
-    s += std::string("\x00\x00\x00", 3);
+    s += scanHeader(firstIds(components), 0);
     JpegBits bits;
     // Black is -128 after the level shift: a DC coefficient of -1024 in the first block of the
     // luminance (category 11, coded as the ones' complement 1023), unchanged after it. The
@@ -83,6 +101,11 @@ std::string blackProgressiveJpeg(std::int64_t width, std::int64_t height, int co
     s += bits.finish();
     s += "\xFF\xD9";
     return s;
+}
+
+std::string sequentialJpeg(std::int64_t width, std::int64_t height, int components, int named) {
+    return oneColourJpegStart('\xC0', width, height, components) + scanHeader(firstIds(named), 63) +
+           "\xFF\xD9";
 }
 
 std::string paddedTo(const std::string& jpeg, std::size_t size) {
@@ -104,16 +127,10 @@ std::string withEmptyScans(const std::string& jpeg, int count) {
     if (sof == std::string::npos)
         throw std::invalid_argument("no JPEG frame");
     const int components = static_cast<unsigned char>(jpeg[sof + 9]);
-    std::string scan = "\xFF\xDA";
-    const int length = 6 + 2 * components;
-    scan += char(length >> 8);
-    scan += char(length & 0xFF);
-    scan += char(components);
-    for (int i = 0; i < components; ++i) {
-        scan += jpeg[sof + 10 + 3 * std::size_t(i)];
-        scan += '\0';
-    }
-    scan += std::string("\x00\x00\x00", 3);
+    std::string ids;
+    for (int i = 0; i < components; ++i)
+        ids += jpeg[sof + 10 + 3 * std::size_t(i)];
+    const std::string scan = scanHeader(ids, 0);
     std::string out = jpeg.substr(0, jpeg.size() - 2);
     out.reserve(out.size() + scan.size() * std::size_t(count) + 2);
     for (int i = 0; i < count; ++i)

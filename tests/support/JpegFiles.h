@@ -34,6 +34,12 @@ std::string jpegBytes(const Picture& picture, const JpegLayout& layout = {});
 // huge one is small and quick to make.
 std::string blackProgressiveJpeg(std::int64_t width, std::int64_t height, int components);
 
+// A baseline JPEG of any size up to 65500 x 65500 with 1 to 4 components, each sampled 1 x 1,
+// whose one scan names the first `named` of them and holds no data, so that libjpeg decodes
+// one flat colour. When the scan leaves out a component, libjpeg holds the coefficients of the
+// whole picture, as for a progressive file.
+std::string sequentialJpeg(std::int64_t width, std::int64_t height, int components, int named);
+
 // The JPEG with comment segments after its start marker, so that it is at least `size` bytes.
 std::string paddedTo(const std::string& jpeg, std::size_t size);
 

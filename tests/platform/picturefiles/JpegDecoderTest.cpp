@@ -16,7 +16,8 @@
 namespace planora::test {
 namespace {
 
-constexpr std::size_t kPaddedSize = 1670 * 1024;
+constexpr std::size_t kMiB = 1024 * 1024;
+constexpr std::size_t kPaddedSize = 3 * kMiB;
 
 class JpegRead : public ::testing::Test {
 protected:
@@ -36,7 +37,7 @@ struct ScanBomb {
     std::int64_t side;
     int components;
     int emptyScans;
-    bool padded; // to 1.67 MB, so that the file is large enough for its coefficients
+    bool padded; // to 3 MiB, so that the file is large enough for its coefficients
 };
 
 const ScanBomb kScanBombs[] = {
@@ -94,6 +95,56 @@ TEST_F(JpegRead, ALargeProgressiveFileWithADozenScansLoadsWithinTheBounds) {
     EXPECT_TRUE(cost.result);
     EXPECT_TRUE(withinTime(cost, 1.0)) << cost.seconds << " s";
     EXPECT_TRUE(withinMemory(cost, 100)) << cost.peakOverIdleMiB << " MiB";
+}
+
+// --- Files that claim much memory and hold little -------------------------------------------
+
+// The most that loading a file may cost: 100 MiB, and from 1 MiB on, 64 bytes more for each
+// byte of the file.
+double memoryBoundMiB(std::size_t fileSize) {
+    return fileSize < kMiB ? 100 : 100 + 64 * double(fileSize) / double(kMiB);
+}
+
+struct Claim {
+    const char* name;
+    std::string bytes;
+};
+
+// libjpeg holds the coefficients of the whole picture for a progressive file and for one whose
+// first scan leaves out a component; a file of one scan over every component it decodes in rows.
+TEST_F(JpegRead, FilesThatClaimMuchCostAtMostTheirBound) {
+    const Claim claims[] = {
+        {"sequential 8192 x 5400, its one scan naming one of three components",
+         sequentialJpeg(8192, 5400, 3, 1)},
+        {"sequential 8192 x 5400, its one scan naming two of three components",
+         sequentialJpeg(8192, 5400, 3, 2)},
+        {"sequential 16384 x 16384, its one scan naming all three components",
+         sequentialJpeg(16384, 16384, 3, 3)},
+        {"progressive grey 16384 x 8000 in 1 MiB",
+         paddedTo(blackProgressiveJpeg(16384, 8000, 1), kMiB)},
+        {"progressive grey 11000 x 11000 in 1.67 MB",
+         paddedTo(blackProgressiveJpeg(11000, 11000, 1), 1670 * 1024)},
+        {"progressive colour 5792 x 5792 in 1 MiB",
+         paddedTo(blackProgressiveJpeg(5792, 5792, 3), kMiB)},
+        {"progressive grey 8192 x 8192 in less than 1 MB",
+         paddedTo(blackProgressiveJpeg(8192, 8192, 1), 900 * 1024)},
+    };
+    for (const Claim& c : claims) {
+        SCOPED_TRACE(c.name);
+        const std::string path = put(c.bytes);
+        const double bound = memoryBoundMiB(c.bytes.size());
+        for (const bool fitted : {true, false}) {
+            SCOPED_TRACE(fitted ? "fitted" : "full size");
+            const ChildCost cost = costInChild([&] {
+                const FolderItem f(path);
+                (fitted ? f.OpenAsPicture(300, 300) : f.OpenAsPicture()).isNil();
+                return true;
+            });
+            EXPECT_TRUE(withinTime(cost, 1.0)) << cost.seconds << " s";
+            EXPECT_TRUE(withinMemory(cost, bound))
+                << cost.peakOverIdleMiB << " MiB of at most " << bound;
+        }
+    }
 }
 
 // --- Ordinary files of every kind of colour, baseline and progressive ----------------------
@@ -163,6 +214,38 @@ TEST_F(JpegRead, ExactFilesGiveBackEveryPixel) {
             for (int x = 0; x < 37; ++x)
                 wrong += read.graphics().Pixel(x, y) != p.graphics().Pixel(x, y);
         EXPECT_EQ(wrong, 0);
+    }
+}
+
+// Coloured detail everywhere, stored as cameras and photo editors store it: luminance, and
+// colour at half resolution each way.
+TEST_F(JpegRead, AProgressivePhotoOfAFewMegabytesLoadsWithinItsBound) {
+    Picture photo(6000, 4000);
+    std::mt19937 random(3);
+    for (int y = 0; y < 4000; ++y) {
+        std::uint32_t* row = photo.row(y);
+        for (int x = 0; x < 6000; ++x) {
+            const std::uint32_t noise = random();
+            row[x] = Picture::wordFromColor(RGB(x * 231 / 6000 + int(noise % 24),
+                                                y * 231 / 4000 + int((noise >> 8) % 24),
+                                                (x + y) * 231 / 10000 + int((noise >> 16) % 24)));
+        }
+    }
+    const std::string bytes = jpegBytes(photo, {.quality = 85, .progressive = true});
+    ASSERT_GT(bytes.size(), 2 * kMiB);
+    const std::string path = put(bytes);
+    for (const bool fitted : {true, false}) {
+        SCOPED_TRACE(fitted ? "fitted" : "full size");
+        const ChildCost cost = costInChild([&] {
+            const FolderItem f(path);
+            const Picture p = fitted ? f.OpenAsPicture(300, 300) : f.OpenAsPicture();
+            return !p.isNil() &&
+                   near(p.graphics().Pixel(p.Width() / 2, p.Height() / 2), RGB(127, 127, 127));
+        });
+        EXPECT_TRUE(cost.result);
+        EXPECT_TRUE(withinTime(cost, 1.0)) << cost.seconds << " s";
+        EXPECT_TRUE(withinMemory(cost, memoryBoundMiB(bytes.size())))
+            << cost.peakOverIdleMiB << " MiB";
     }
 }
 
