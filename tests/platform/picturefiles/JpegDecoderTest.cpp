@@ -111,7 +111,8 @@ struct Claim {
 };
 
 // libjpeg holds the coefficients of the whole picture for a progressive file and for one whose
-// first scan leaves out a component; a file of one scan over every component it decodes in rows.
+// first scan leaves out a component; a file whose first scan covers every component it decodes
+// in rows, whatever follows.
 TEST_F(JpegRead, FilesThatClaimMuchCostAtMostTheirBound) {
     const Claim claims[] = {
         {"sequential 8192 x 5400, its one scan naming one of three components",
@@ -120,6 +121,8 @@ TEST_F(JpegRead, FilesThatClaimMuchCostAtMostTheirBound) {
          sequentialJpeg(8192, 5400, 3, 2)},
         {"sequential 16384 x 16384, its one scan naming all three components",
          sequentialJpeg(16384, 16384, 3, 3)},
+        {"sequential 8192 x 5400, a scan naming all three components and then another",
+         withEmptyScans(sequentialJpeg(8192, 5400, 3, 3), 1)},
         {"progressive grey 16384 x 8000 in 1 MiB",
          paddedTo(blackProgressiveJpeg(16384, 8000, 1), kMiB)},
         {"progressive grey 11000 x 11000 in 1.67 MB",
