@@ -6,8 +6,10 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdarg>
+#include <exception>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <tiffio.h>
 #include <unistd.h>
@@ -26,13 +28,14 @@ constexpr std::int64_t kBandMemory = 8 * kMiB;
 constexpr int kMaxThreads = 4;
 
 // The file as libtiff sees it: read with pread at a position of our own, so that several
-// handles can share the descriptor, and never beyond the size that was checked.
+// handles can share the descriptor, and never beyond the size that was checked. libtiff calls
+// these from C, where no exception may arrive: none of them throws.
 struct Source {
     const OpenFile* file;
     std::int64_t pos = 0;
 };
 
-tmsize_t readSource(thandle_t h, void* buffer, tmsize_t n) {
+tmsize_t readSource(thandle_t h, void* buffer, tmsize_t n) noexcept {
     auto* s = static_cast<Source*>(h);
     const std::int64_t wanted = std::clamp<std::int64_t>(s->file->size() - s->pos, 0, n);
     auto* out = static_cast<char*>(buffer);
@@ -50,11 +53,11 @@ tmsize_t readSource(thandle_t h, void* buffer, tmsize_t n) {
     return tmsize_t(got);
 }
 
-tmsize_t writeNothing(thandle_t, void*, tmsize_t) {
+tmsize_t writeNothing(thandle_t, void*, tmsize_t) noexcept {
     return -1;
 }
 
-toff_t seekSource(thandle_t h, toff_t offset, int whence) {
+toff_t seekSource(thandle_t h, toff_t offset, int whence) noexcept {
     auto* s = static_cast<Source*>(h);
     std::int64_t base = 0;
     if (whence == SEEK_CUR)
@@ -68,23 +71,23 @@ toff_t seekSource(thandle_t h, toff_t offset, int whence) {
     return toff_t(to);
 }
 
-int closeNothing(thandle_t) {
+int closeNothing(thandle_t) noexcept {
     return 0;
 }
 
-toff_t sourceSize(thandle_t h) {
+toff_t sourceSize(thandle_t h) noexcept {
     return toff_t(static_cast<Source*>(h)->file->size());
 }
 
-int mapNothing(thandle_t, void**, toff_t*) {
+int mapNothing(thandle_t, void**, toff_t*) noexcept {
     return 0;
 }
 
-void unmapNothing(thandle_t, void*, toff_t) {}
+void unmapNothing(thandle_t, void*, toff_t) noexcept {}
 
 // libtiff would print its complaints about a damaged file; whether the file loads is all that
 // the user learns.
-int silence(TIFF*, void*, const char*, const char*, va_list) {
+int silence(TIFF*, void*, const char*, const char*, va_list) noexcept {
     return 1;
 }
 
@@ -229,87 +232,155 @@ private:
     bool ok_ = false, begun_ = false, premultiplied_ = true;
 };
 
-// Feeds the bands of the plan to the shrinker in order, decoding them on several threads,
-// each with a handle of its own. False when any band cannot be decoded.
-bool decodeAllBands(const OpenFile& file, TIFF* first, const TiffLayout& layout,
-                    const BandPlan& plan, AreaShrinker& shrinker) {
-    const std::int64_t bands = std::int64_t(plan.bands.size());
-    const int threads = int(std::min<std::int64_t>(plan.threads, bands));
-    auto feed = [&](const Band& band, const std::vector<std::uint32_t>& pixels) {
-        for (std::int64_t r = 0; r < band.rows; ++r)
-            shrinker.addRow(band.first + r, pixels.data() + r * plan.stride);
-    };
-    if (threads <= 1) {
-        BandDecoder decoder(first, layout);
-        if (!decoder.ok())
-            return false;
-        std::vector<std::uint32_t> pixels;
-        for (const Band& band : plan.bands) {
-            if (!decoder.decode(band.first, band.rows, pixels))
-                return false;
-            feed(band, pixels);
+// Decodes the bands of a plan on worker threads, each with a handle of its own (the first
+// worker with the handle it is given), and hands them out in order. Workers take the next band
+// as they become free, so that the bands get decoded however many of them could be started.
+// Whatever a worker meets, a band that cannot be decoded or an exception such as a failed
+// allocation, ends the whole decoding; the workers are stopped and joined on every path out.
+class BandWorkers {
+public:
+    BandWorkers(const OpenFile& file, TIFF* first, const TiffLayout& layout, const BandPlan& plan,
+                int threads)
+        : file_(file), first_(first), layout_(layout), plan_(plan),
+          bands_(std::int64_t(plan.bands.size())), queue_(std::max(threads, plan.queue)),
+          held_(std::size_t(queue_)) {
+        workers_.reserve(std::size_t(threads));
+        for (int t = 0; t < threads; ++t) {
+            try {
+                workers_.emplace_back([this, t] { work(t == 0 ? first_ : nullptr); });
+            } catch (const std::exception&) {
+                // No thread to be had (the system's limit on threads, or no memory for a stack
+                // or for what a thread starts with): the ones running do the work.
+                break;
+            }
+        }
+    }
+    ~BandWorkers() {
+        stop();
+        workers_.clear();
+    }
+    BandWorkers(const BandWorkers&) = delete;
+    BandWorkers& operator=(const BandWorkers&) = delete;
+
+    // The workers that run; none when not one could be started.
+    int started() const { return int(workers_.size()); }
+
+    // Hands every band, decoded, to feed in order. False when one could not be decoded.
+    template <typename Feed>
+    bool feedAll(Feed&& feed) {
+        for (std::int64_t b = 0; b < bands_; ++b) {
+            Slot& s = held_[std::size_t(b % queue_)];
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return stopped_ || s.band == b; });
+                if (stopped_)
+                    return false;
+            }
+            feed(plan_.bands[std::size_t(b)], s.pixels);
+            std::lock_guard lock(mutex_);
+            ++fed_;
+            changed_.notify_all();
         }
         return true;
     }
 
-    // Band b is decoded by thread b % threads into slot b % queue, once the band that held
-    // the slot before has been fed.
-    const int queue = std::max(threads, plan.queue);
+private:
     struct Slot {
         std::int64_t band = -1; // the band it holds, decoded
         std::vector<std::uint32_t> pixels;
     };
-    auto held = std::vector<Slot>(std::size_t(queue));
-    std::int64_t fed = 0; // bands fed so far
-    bool failed = false;
-    std::mutex mutex;
-    std::condition_variable changed;
 
-    auto work = [&](int t) {
-        Reader reader(file);
-        std::unique_ptr<BandDecoder> decoder;
-        if (reader.tiff)
-            decoder = std::make_unique<BandDecoder>(reader.tiff.get(), layout);
-        std::vector<std::uint32_t> pixels;
-        for (std::int64_t b = t; b < bands; b += threads) {
-            {
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return failed || fed > b - queue; });
-                if (failed)
-                    return;
-                pixels.swap(held[std::size_t(b % queue)].pixels);
-            }
-            const Band& band = plan.bands[std::size_t(b)];
-            const bool ok =
-                decoder && decoder->ok() && decoder->decode(band.first, band.rows, pixels);
-            std::lock_guard lock(mutex);
-            if (!ok)
-                failed = true;
-            held[std::size_t(b % queue)].band = b;
-            pixels.swap(held[std::size_t(b % queue)].pixels);
-            changed.notify_all();
-            if (failed)
-                return;
-        }
-    };
-    std::vector<std::jthread> workers;
-    for (int t = 0; t < threads; ++t)
-        workers.emplace_back(work, t);
-    for (std::int64_t b = 0; b < bands; ++b) {
-        Slot& s = held[std::size_t(b % queue)];
-        {
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [&] { return failed || s.band == b; });
-            if (failed)
-                break;
-        }
-        feed(plan.bands[std::size_t(b)], s.pixels);
-        std::lock_guard lock(mutex);
-        ++fed;
-        changed.notify_all();
+    void stop() {
+        std::lock_guard lock(mutex_);
+        stopped_ = true;
+        changed_.notify_all();
     }
-    workers.clear();
-    return !failed;
+
+    // A worker's thread: decodes with the given handle, or one of its own when given none.
+    void work(TIFF* handle) noexcept {
+        try {
+            if (!decodeBands(handle))
+                stop();
+        } catch (...) {
+            stop();
+        }
+    }
+
+    bool decodeBands(TIFF* handle) {
+        std::optional<Reader> own;
+        if (handle == nullptr) {
+            own.emplace(file_);
+            handle = own->tiff.get();
+            if (handle == nullptr)
+                return false;
+        }
+        BandDecoder decoder(handle, layout_);
+        if (!decoder.ok())
+            return false;
+        std::vector<std::uint32_t> pixels;
+        for (;;) {
+            std::int64_t b = 0;
+            {
+                std::unique_lock lock(mutex_);
+                if (stopped_ || next_ >= bands_)
+                    return true;
+                b = next_++;
+                // The band's slot is free once the band that held it before has been fed.
+                changed_.wait(lock, [&] { return stopped_ || fed_ > b - queue_; });
+                if (stopped_)
+                    return true;
+                pixels.swap(held_[std::size_t(b % queue_)].pixels);
+            }
+            const Band& band = plan_.bands[std::size_t(b)];
+            if (!decoder.decode(band.first, band.rows, pixels))
+                return false;
+            std::lock_guard lock(mutex_);
+            held_[std::size_t(b % queue_)].band = b;
+            pixels.swap(held_[std::size_t(b % queue_)].pixels);
+            changed_.notify_all();
+        }
+    }
+
+    const OpenFile& file_;
+    TIFF* first_;
+    const TiffLayout& layout_;
+    const BandPlan& plan_;
+    const std::int64_t bands_;
+    const int queue_;
+    std::vector<Slot> held_;
+    std::int64_t next_ = 0; // the next band that a worker takes
+    std::int64_t fed_ = 0;  // bands fed so far
+    bool stopped_ = false;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::jthread> workers_; // last: they end before what they use goes
+};
+
+// Feeds the bands of the plan to the shrinker in order, decoding them on several threads when
+// the plan says so and they can be started, else on the calling thread with the first handle.
+// False when any band cannot be decoded.
+bool decodeAllBands(const OpenFile& file, TIFF* first, const TiffLayout& layout,
+                    const BandPlan& plan, AreaShrinker& shrinker) {
+    const int threads = int(std::min<std::int64_t>(plan.threads, std::int64_t(plan.bands.size())));
+    auto feed = [&](const Band& band, const std::vector<std::uint32_t>& pixels) {
+        for (std::int64_t r = 0; r < band.rows; ++r)
+            shrinker.addRow(band.first + r, pixels.data() + r * plan.stride);
+    };
+    if (threads > 1) {
+        BandWorkers workers(file, first, layout, plan, threads);
+        if (workers.started() > 0)
+            return workers.feedAll(feed);
+    }
+    BandDecoder decoder(first, layout);
+    if (!decoder.ok())
+        return false;
+    std::vector<std::uint32_t> pixels;
+    for (const Band& band : plan.bands) {
+        if (!decoder.decode(band.first, band.rows, pixels))
+            return false;
+        feed(band, pixels);
+    }
+    return true;
 }
 
 } // namespace

@@ -1,23 +1,31 @@
-// Failures of the system for a freshly started test program, loaded into it through
-// LD_PRELOAD, so that a test sees how the program's real code paths take them.
+// Preloaded into a freshly started test program (LD_PRELOAD) to make the system fail where a
+// test says, so that the test sees how the program's real code paths take it: reads of a file,
+// thread starts, and allocations. The test program steers it through the environment and the
+// functions at the end, which it looks up at run time; see support/FaultInjection.h.
 //
 // PLANORA_FAIL_READS_OF=path: once the file at path has been read up to its last byte, every
 // later read of it that reaches into its second half fails with EIO, as a failing disk does
 // when a program reads a file a second time.
 //
-// planoraFailNextAllocation(bytes), which a test finds with dlsym: the next allocation through
-// operator new of at least `bytes` on the calling thread throws std::bad_alloc, as when memory
-// runs out. Every operator new and delete that is not aligned goes through malloc and free.
+// Every operator new and delete that is not aligned goes through malloc and free.
 
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <new>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+template <typename Function>
+Function next(const char* name) {
+    return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
+}
+
+// --- Reads --------------------------------------------------------------------------------
 
 struct Target {
     bool set = false;
@@ -62,9 +70,22 @@ ssize_t readOrFail(int fd, off_t offset, size_t n, Read read) {
     return got;
 }
 
+// --- Thread starts --------------------------------------------------------------------------
+
+std::atomic<int> failStartsFrom{0}; // 0: no start fails
+std::atomic<int> starts{0};
+std::atomic<bool> newThreadsCannotAllocate{false};
+std::atomic<void (*)(void*)> beforeStart{nullptr};
+std::atomic<void*> beforeStartContext{nullptr};
+
+// --- Allocations ----------------------------------------------------------------------------
+
+thread_local bool cannotAllocate = false;
 thread_local std::size_t failAllocationFrom = 0; // 0: none
 
 void* allocate(std::size_t n) {
+    if (cannotAllocate)
+        throw std::bad_alloc();
     if (failAllocationFrom != 0 && n >= failAllocationFrom) {
         failAllocationFrom = 0;
         throw std::bad_alloc();
@@ -74,9 +95,16 @@ void* allocate(std::size_t n) {
     throw std::bad_alloc();
 }
 
-template <typename Function>
-Function next(const char* name) {
-    return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
+struct Start {
+    void* (*routine)(void*);
+    void* argument;
+};
+
+void* startWithoutAllocations(void* p) {
+    const Start start = *static_cast<Start*>(p);
+    std::free(p);
+    cannotAllocate = true;
+    return start.routine(start.argument);
 }
 
 } // namespace
@@ -99,11 +127,60 @@ ssize_t read(int fd, void* buffer, size_t n) {
     return readOrFail(fd, offset, n, [&] { return real(fd, buffer, n); });
 }
 
-} // extern "C"
+int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*routine)(void*),
+                   void* argument) {
+    static const auto real =
+        next<int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*)>("pthread_create");
+    const int n = ++starts;
+    if (const auto hook = beforeStart.load())
+        hook(beforeStartContext.load());
+    const int from = failStartsFrom.load();
+    if (from > 0 && n >= from)
+        return EAGAIN;
+    if (!newThreadsCannotAllocate.load())
+        return real(thread, attributes, routine, argument);
+    auto* start = static_cast<Start*>(std::malloc(sizeof(Start)));
+    if (start == nullptr)
+        return EAGAIN;
+    *start = {routine, argument};
+    const int error = real(thread, attributes, startWithoutAllocations, start);
+    if (error != 0)
+        std::free(start);
+    return error;
+}
 
-extern "C" void planoraFailNextAllocation(std::size_t bytes) {
+// The steering; each call that arms something resets what it arms.
+
+// The next allocation through operator new of at least `bytes` on the calling thread throws
+// std::bad_alloc, as when memory runs out.
+void planoraFailNextAllocation(std::size_t bytes) {
     failAllocationFrom = bytes;
 }
+
+// Thread start n (counted from this call, 1 = the next) and every one after it fail with
+// EAGAIN; 0 lets every start succeed again.
+void planoraFailThreadStartsFrom(int n) {
+    starts = 0;
+    failStartsFrom = n;
+}
+
+// Threads started from now on fail every allocation through operator new.
+void planoraNewThreadsCannotAllocate(bool on) {
+    newThreadsCannotAllocate = on;
+}
+
+// Runs hook(context) at every thread start, before the thread is created; null for none.
+void planoraBeforeThreadStart(void (*hook)(void*), void* context) {
+    beforeStartContext = context;
+    beforeStart = hook;
+}
+
+// Thread starts asked for since planoraFailThreadStartsFrom was last called.
+int planoraThreadStarts() {
+    return starts.load();
+}
+
+} // extern "C"
 
 void* operator new(std::size_t n) {
     return allocate(n);

@@ -1,8 +1,12 @@
 #include "support/FreshProcess.h"
 
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace planora::test {
@@ -33,8 +37,19 @@ int runInFreshProcess(const std::string& filter, const char* mark, const std::st
         ::execv(self.c_str(), const_cast<char* const*>(argv.data()));
         ::_exit(127);
     }
+    // A child that hangs ends its test, not the whole run.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
     int status = 0;
-    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+    pid_t ended = 0;
+    while (((ended = ::waitpid(child, &status, WNOHANG)) == 0 || (ended < 0 && errno == EINTR)) &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (ended == 0) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+        return -1;
+    }
+    if (ended != child || !WIFEXITED(status))
         return -1;
     return WEXITSTATUS(status);
 }

@@ -1,8 +1,9 @@
 #pragma once
 
 // Starting this test program again, in a process of its own, for a test whose subject is the
-// process itself: what the toolkit was told at start, or which libraries a load maps. A forked
-// child would inherit whatever earlier tests of the run left in the process.
+// process itself: what the toolkit was told at start, which libraries a load maps, or how it
+// holds when the system fails under it. A forked child would inherit whatever earlier tests of
+// the run left in the process.
 
 #include <string>
 #include <utility>
@@ -11,9 +12,9 @@
 namespace planora::test {
 
 // Runs the tests that filter names in a newly started copy of this program, with the
-// environment variable mark set to markValue, the variables of environment set as well, and
-// the extra arguments after the filter. Returns the child's exit status; -1 when it could not
-// be started or was ended by a signal.
+// environment variable mark set to markValue, the extra arguments after the filter and the
+// further environment variables given. Returns the child's exit status; -1 when it could not
+// be started, was ended by a signal, or still ran after a minute (it is then killed).
 int runInFreshProcess(const std::string& filter, const char* mark, const std::string& markValue,
                       const std::vector<std::string>& extraArguments = {},
                       const std::vector<std::pair<std::string, std::string>>& environment = {});

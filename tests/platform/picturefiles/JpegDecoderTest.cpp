@@ -8,7 +8,6 @@
 #include "support/TempDir.h"
 
 #include <cstdlib>
-#include <dlfcn.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <random>
@@ -320,7 +319,7 @@ constexpr const char* kFailingMark = "PLANORA_TEST_JPEG_READS_FAIL";
 // The child's half: the file's reads fail once the checks have read it to its end, so in the
 // middle of the decoder's reading.
 TEST_F(JpegRead, AloneWithFailingReadsRefusesTheFile) {
-    const char* path = std::getenv(kFailReadsOf);
+    const char* path = std::getenv(faults::kFailReadsOf);
     if (std::getenv(kFailingMark) == nullptr || path == nullptr)
         GTEST_SKIP() << "runs only in the process that the test below starts";
     EXPECT_TRUE(FolderItem(path).OpenAsPicture(300, 300).isNil());
@@ -340,7 +339,8 @@ TEST(JpegReadInAFreshProcess, AReadErrorWhileDecodingRefusesTheFile) {
         writeBytes(path, jpegBytes(detailed, {.progressive = progressive}));
         ASSERT_FALSE(FolderItem(path).OpenAsPicture(300, 300).isNil());
         EXPECT_EQ(runInFreshProcess("JpegRead.AloneWithFailingReadsRefusesTheFile", kFailingMark,
-                                    "1", {}, withFaultInjection({{kFailReadsOf, path}})),
+                                    "1", {},
+                                    faults::preloadEnvironment({{faults::kFailReadsOf, path}})),
                   0);
     }
 }
@@ -355,12 +355,10 @@ TEST_F(JpegRead, AloneRunningOutOfMemoryGivesBackWhatTheDecoderTook) {
     const char* path = std::getenv(kOutOfMemoryMark);
     if (path == nullptr)
         GTEST_SKIP() << "runs only in the process that the test below starts";
-    const auto failNextAllocation =
-        reinterpret_cast<void (*)(std::size_t)>(::dlsym(RTLD_DEFAULT, "planoraFailNextAllocation"));
-    ASSERT_NE(failNextAllocation, nullptr);
+    ASSERT_TRUE(faults::loaded());
     const double before = residentMiB();
     for (int i = 0; i < 3; ++i) {
-        failNextAllocation(4096);
+        faults::failNextAllocation(4096);
         EXPECT_TRUE(FolderItem(path).OpenAsPicture(300, 300).isNil());
     }
     EXPECT_GT(peakResidentMiB() - before, 60) << "the decoder ran out before it took its memory";
@@ -374,7 +372,7 @@ TEST(JpegReadInAFreshProcess, RunningOutOfMemoryWhileDecodingLeavesNothingBehind
     writeBytes(path, paddedTo(blackProgressiveJpeg(6000, 6000, 1), 1 << 20));
     ASSERT_FALSE(FolderItem(path).OpenAsPicture(300, 300).isNil());
     EXPECT_EQ(runInFreshProcess("JpegRead.AloneRunningOutOfMemoryGivesBackWhatTheDecoderTook",
-                                kOutOfMemoryMark, path, {}, withFaultInjection({})),
+                                kOutOfMemoryMark, path, {}, faults::preloadEnvironment()),
               0);
 }
 
