@@ -45,6 +45,19 @@ std::optional<TiffLayout> tiffLayout(TIFF* tiff) {
     std::uint16_t hor = 1, ver = 1;
     TIFFGetFieldDefaulted(tiff, TIFFTAG_YCBCRSUBSAMPLING, &hor, &ver);
     l.verticalSubsampling = std::clamp<std::int64_t>(ver, 1, 4);
+    l.horizontalSubsampling = hor;
+    std::uint16_t extras = 0;
+    const std::uint16_t* extraKinds = nullptr;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_EXTRASAMPLES, &extras, &extraKinds);
+    l.extraSamples = extras;
+    l.firstExtraSample = extras > 0 && extraKinds != nullptr ? extraKinds[0] : 0;
+    l.samplesPerPixel = spp;
+    l.photometric = PHOTOMETRIC_MINISBLACK;
+    l.bitsPerSample = 1;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_PHOTOMETRIC, &l.photometric);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &l.compression);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &l.bitsPerSample);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLEFORMAT, &l.sampleFormat);
     l.rowBytes = std::int64_t(TIFFScanlineSize64(tiff));
     l.tiled = TIFFIsTiled(tiff) != 0;
     if (l.tiled) {
@@ -55,13 +68,10 @@ std::optional<TiffLayout> tiffLayout(TIFF* tiff) {
         l.blockWidth = tw;
         l.blockHeight = th;
         l.blockBytes = std::int64_t(TIFFTileSize64(tiff));
-        std::uint16_t photometric = PHOTOMETRIC_MINISBLACK, bits = 1;
-        TIFFGetFieldDefaulted(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
-        TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
         // libtiff's 16-bit grey steps over the rest of a partial tile's row by too few
         // bytes, so the picture is decoded as wide as its tiles go.
-        if (bits == 16 &&
-            (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE))
+        if (l.bitsPerSample == 16 &&
+            (l.photometric == PHOTOMETRIC_MINISBLACK || l.photometric == PHOTOMETRIC_MINISWHITE))
             l.stride = (l.width + l.blockWidth - 1) / l.blockWidth * l.blockWidth;
     } else {
         std::uint32_t rows = 0;

@@ -27,6 +27,12 @@ struct TiffLayout {
     std::int64_t planes = 1;     // the samples of a pixel when they lie in planes of their own
     std::int64_t blocks = 0;     // strips or tiles in the file, all planes
     std::int64_t verticalSubsampling = 1;
+    // What the samples are and how they are stored, as the tags say.
+    std::uint16_t photometric = 0, compression = 0, bitsPerSample = 0, samplesPerPixel = 0;
+    std::uint16_t sampleFormat = 0, extraSamples = 0, firstExtraSample = 0;
+    std::uint16_t horizontalSubsampling = 1;
+
+    bool operator==(const TiffLayout&) const = default;
 };
 
 // Returns the layout of the first directory; nothing when its sizes are missing or beyond

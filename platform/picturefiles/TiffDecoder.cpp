@@ -139,7 +139,10 @@ public:
     BandDecoder(TIFF* tiff, const TiffLayout& layout) : tiff_(tiff), layout_(layout) {
         wholeTiles(tiff, layout);
         char message[1024];
-        ok_ = TIFFRGBAImageOK(tiff, message) && TIFFRGBAImageBegin(&image_, tiff, 1, message);
+        begun_ = TIFFRGBAImageOK(tiff, message) && TIFFRGBAImageBegin(&image_, tiff, 1, message);
+        // Its rows fill bands of the layout's size, no more and no less.
+        ok_ = begun_ && std::int64_t(image_.width) == layout.stride &&
+              std::int64_t(image_.height) == layout.height;
         if (ok_) {
             // The rows and columns as stored: the decoder turns the picture afterwards.
             image_.req_orientation = image_.orientation;
@@ -148,7 +151,6 @@ public:
                                (image_.photometric == PHOTOMETRIC_MINISBLACK ||
                                 image_.photometric == PHOTOMETRIC_MINISWHITE));
         }
-        begun_ = ok_;
         std::uint16_t photometric = 0, bits = 0, samples = 0, planar = 0;
         TIFFGetFieldDefaulted(tiff, TIFFTAG_PHOTOMETRIC, &photometric);
         TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bits);
@@ -235,8 +237,9 @@ private:
 // Decodes the bands of a plan on worker threads, each with a handle of its own (the first
 // worker with the handle it is given), and hands them out in order. Workers take the next band
 // as they become free, so that the bands get decoded however many of them could be started.
-// Whatever a worker meets, a band that cannot be decoded or an exception such as a failed
-// allocation, ends the whole decoding; the workers are stopped and joined on every path out.
+// Whatever a worker meets, a handle that sees another picture than the first, a band that
+// cannot be decoded or an exception such as a failed allocation, ends the whole decoding; the
+// workers are stopped and joined on every path out.
 class BandWorkers {
 public:
     BandWorkers(const OpenFile& file, TIFF* first, const TiffLayout& layout, const BandPlan& plan,
@@ -281,7 +284,11 @@ public:
             ++fed_;
             changed_.notify_all();
         }
-        return true;
+        // A worker whose handle disagrees with the first fails the picture even when the
+        // others decoded every band before it looked.
+        for (std::jthread& worker : workers_)
+            worker.join();
+        return !stopped_;
     }
 
 private:
@@ -309,9 +316,10 @@ private:
     bool decodeBands(TIFF* handle) {
         std::optional<Reader> own;
         if (handle == nullptr) {
+            // The file may have been written anew since the first handle read it.
             own.emplace(file_);
             handle = own->tiff.get();
-            if (handle == nullptr)
+            if (handle == nullptr || tiffLayout(handle) != layout_)
                 return false;
         }
         BandDecoder decoder(handle, layout_);

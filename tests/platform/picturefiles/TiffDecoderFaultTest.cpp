@@ -6,7 +6,10 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace planora::test {
 namespace {
@@ -18,9 +21,11 @@ TiffSpec threadedSpec() {
     spec.width = 1024;
     spec.height = 4096;
     spec.rowsPerStrip = 16;
-    spec.compression = COMPRESSION_LZW;
     return spec;
 }
+
+// Files this long hold the picture, or another written over it, each with bytes to spare.
+constexpr std::uintmax_t kFileBytes = 14u << 20;
 
 std::uint32_t sampleAt(std::int64_t x, std::int64_t y, int s) {
     return std::uint32_t(x * (s + 1) + y * (3 - s)) & 255;
@@ -48,12 +53,20 @@ protected:
         if (std::getenv(kFaultsMark) == nullptr)
             GTEST_SKIP() << "runs only in the process that the test below starts";
         ASSERT_TRUE(faults::loaded());
-        ASSERT_TRUE(writeTiff(path_, threadedSpec(), sampleAt));
+        ASSERT_TRUE(write(threadedSpec()));
     }
     void TearDown() override {
         faults::failThreadStartsFrom(0);
         faults::newThreadsCannotAllocate(false);
         faults::beforeThreadStart({});
+    }
+
+    // Writes the file in place, as long as every file of the test.
+    bool write(const TiffSpec& spec) const {
+        if (!writeTiff(path_, spec, sampleAt))
+            return false;
+        std::filesystem::resize_file(path_, kFileBytes);
+        return true;
     }
 
     TempDir dir_;
@@ -83,7 +96,38 @@ TEST_F(TiffFaults, AnAllocationThatFailsInAWorkerRefusesTheFileAndNothingElse) {
     EXPECT_TRUE(showsThePicture(FolderItem(path_).OpenAsPicture()));
 }
 
-TEST(TiffFaultsInAFreshProcess, ThreadsThatCannotStartOrAllocateEndNeitherTheLoadNorTheProgram) {
+// Another program writes the file anew while it is read: the workers' handles see another
+// picture than the first handle did.
+TEST_F(TiffFaults, AFileWrittenAnewWhileItIsReadIsRefused) {
+    const struct {
+        const char* name;
+        std::function<void(TiffSpec&)> change;
+    } kRewrites[] = {
+        {"narrower", [](TiffSpec& s) { s.width = 1000; }},
+        {"shorter", [](TiffSpec& s) { s.height = 4000; }},
+        {"grey", [](TiffSpec& s) { s.samples = 1, s.photometric = PHOTOMETRIC_MINISBLACK; }},
+        {"tiled", [](TiffSpec& s) { s.tileWidth = 256, s.tileHeight = 256; }},
+        {"turned", [](TiffSpec& s) { s.orientation = ORIENTATION_LEFTTOP; }},
+    };
+    for (const auto& rewrite : kRewrites) {
+        SCOPED_TRACE(rewrite.name);
+        ASSERT_TRUE(write(threadedSpec()));
+        TiffSpec other = threadedSpec();
+        rewrite.change(other);
+        bool rewritten = false, written = false;
+        faults::beforeThreadStart([&] {
+            if (!std::exchange(rewritten, true))
+                written = write(other);
+        });
+        const Picture p = FolderItem(path_).OpenAsPicture();
+        faults::beforeThreadStart({});
+        ASSERT_TRUE(rewritten) << "the picture was decoded without threads";
+        ASSERT_TRUE(written);
+        EXPECT_TRUE(p.isNil());
+    }
+}
+
+TEST(TiffFaultsInAFreshProcess, ThreadsThatFailOrFilesWrittenAnewEndNeitherTheLoadNorTheProgram) {
     if (faults::usableProcessors() < 2)
         GTEST_SKIP() << "on one processor pictures are decoded without threads";
     EXPECT_EQ(runInFreshProcess("TiffFaults.*", kFaultsMark, "1", {}, faults::preloadEnvironment()),
