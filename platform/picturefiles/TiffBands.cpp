@@ -24,8 +24,87 @@ constexpr std::int64_t kMaxBlocks = std::int64_t(1) << 18;
 constexpr std::int64_t kBlockTableBytes = 16;
 // Below this many pixels a picture is decoded on one thread.
 constexpr std::int64_t kThreadedPixels = std::int64_t(1) << 20;
+// libtiff reads no directory of more tags, and keeps for each tag, beside its values, the
+// entry as read and, for a tag it does not know, a description that it makes up.
+constexpr std::uint64_t kMaxTags = 4096;
+constexpr std::int64_t kTagBookkeeping = 256;
+
+std::int64_t valueBytes(std::uint64_t type) {
+    switch (type) {
+    case TIFF_BYTE:
+    case TIFF_ASCII:
+    case TIFF_SBYTE:
+    case TIFF_UNDEFINED:
+        return 1;
+    case TIFF_SHORT:
+    case TIFF_SSHORT:
+        return 2;
+    case TIFF_LONG:
+    case TIFF_SLONG:
+    case TIFF_FLOAT:
+    case TIFF_IFD:
+        return 4;
+    case TIFF_RATIONAL:
+    case TIFF_SRATIONAL:
+    case TIFF_DOUBLE:
+    case TIFF_LONG8:
+    case TIFF_SLONG8:
+    case TIFF_IFD8:
+        return 8;
+    default:
+        return 0; // libtiff passes over a tag of a type that it does not know
+    }
+}
 
 } // namespace
+
+std::optional<std::int64_t> tiffTagBytes(const OpenFile& file) {
+    unsigned char header[16];
+    if (!file.read(0, header, 8))
+        return std::nullopt;
+    const bool little = header[0] == 'I';
+    auto number = [&](const unsigned char* p, int bytes) {
+        std::uint64_t n = 0;
+        for (int i = 0; i < bytes; ++i)
+            n |= std::uint64_t(p[little ? i : bytes - 1 - i]) << (8 * i);
+        return n;
+    };
+    // Classic TIFF counts in 32 bits, BigTIFF in 64.
+    const bool big = number(header + 2, 2) == 43;
+    if (big && !file.read(8, header + 8, 8))
+        return std::nullopt;
+    const std::uint64_t first = big ? number(header + 8, 8) : number(header + 4, 4);
+    const int countBytes = big ? 8 : 2, wide = big ? 8 : 4, entryBytes = big ? 20 : 12;
+    unsigned char countField[8];
+    if (first > std::uint64_t(file.size()) ||
+        !file.read(std::int64_t(first), countField, std::size_t(countBytes)))
+        return std::nullopt;
+    const std::uint64_t tags = number(countField, countBytes);
+    if (tags == 0 || tags > kMaxTags)
+        return std::nullopt;
+    std::vector<unsigned char> entries(std::size_t(tags) * std::size_t(entryBytes));
+    if (!file.read(std::int64_t(first) + countBytes, entries.data(), entries.size()))
+        return std::nullopt;
+    // No tag costs more than the file holds: libtiff reads none whose values would be larger.
+    const auto fileSize = std::uint64_t(file.size());
+    std::int64_t held = 0, largest = 0;
+    for (std::size_t i = 0; i < tags; ++i) {
+        const unsigned char* e = entries.data() + i * std::size_t(entryBytes);
+        const std::uint64_t tag = number(e, 2);
+        if (tag == TIFFTAG_STRIPOFFSETS || tag == TIFFTAG_STRIPBYTECOUNTS ||
+            tag == TIFFTAG_TILEOFFSETS || tag == TIFFTAG_TILEBYTECOUNTS)
+            continue;
+        const std::int64_t size = valueBytes(number(e + 2, 2));
+        const std::uint64_t count = std::min(number(e + 4, wide), fileSize);
+        const auto bytes = std::int64_t(std::min(count * std::uint64_t(size), fileSize));
+        held += bytes;
+        largest = std::max(largest, bytes);
+    }
+    const std::int64_t total = held + largest + std::int64_t(tags) * kTagBookkeeping;
+    if (total > kMaxMemory)
+        return std::nullopt;
+    return total;
+}
 
 std::optional<TiffLayout> tiffLayout(TIFF* tiff) {
     TiffLayout l;
@@ -94,7 +173,7 @@ void wholeTiles(TIFF* tiff, const TiffLayout& layout) {
 }
 
 std::optional<BandPlan> planBands(const TiffLayout& l, PixelSize target, std::int64_t bandMemory,
-                                  unsigned maxThreads) {
+                                  unsigned maxThreads, std::int64_t tagBytes) {
     const std::int64_t pixels = l.width * l.height;
     if (pixels > kMaxWorkPixels || l.blocks > kMaxBlocks)
         return std::nullopt;
@@ -150,7 +229,7 @@ std::optional<BandPlan> planBands(const TiffLayout& l, PixelSize target, std::in
         plan.queue = int(std::clamp<std::int64_t>(bandMemory / bandBytes, plan.threads,
                                                   2 * std::int64_t(plan.threads)));
         const std::int64_t memory =
-            (plan.threads + 1) * l.blocks * kBlockTableBytes + plan.threads * blockBuffers +
+            plan.threads * (l.blocks * kBlockTableBytes + tagBytes + blockBuffers) +
             (plan.threads + plan.queue) * bandBytes + pictures * target.width * target.height * 4;
         if (memory <= kMaxMemory)
             return plan;

@@ -35,6 +35,13 @@ struct TiffLayout {
     bool operator==(const TiffLayout&) const = default;
 };
 
+// The memory that a libtiff handle takes for the tags of the file's first directory, the
+// tables of strips and tiles aside (the layout counts those): every value that a tag holds, a
+// tag's bookkeeping, and while the handle reads them, a second copy of the largest. Every
+// handle on the file reads them anew. Nothing when the directory cannot be read, or when one
+// handle's tags alone would take more than decoding the picture may.
+std::optional<std::int64_t> tiffTagBytes(const OpenFile& file);
+
 // Returns the layout of the first directory; nothing when its sizes are missing or beyond
 // what we read (sidesAcceptable).
 std::optional<TiffLayout> tiffLayout(TIFF* tiff);
@@ -56,12 +63,14 @@ struct BandPlan {
 
 // The picture's rows from top to bottom in bands that begin where a strip or tile row begins
 // (a strip taller than a band is read in parts, each decoded from the strip's start). The
-// decoded bands in flight take about bandMemory in all. Nothing when the work it takes
+// decoded bands in flight take about bandMemory in all. Each thread decodes with a handle on
+// the file of its own, which holds tagBytes (tiffTagBytes). Nothing when the work it takes
 // (bytes decoded, pixels converted and shrunk) or the memory of one band is beyond what can be
 // done in about a second, or the memory that it holds at once with the picture of the
 // target size that it makes.
 std::optional<BandPlan> planBands(const TiffLayout& layout, PixelSize target,
-                                  std::int64_t bandMemory, unsigned maxThreads);
+                                  std::int64_t bandMemory, unsigned maxThreads,
+                                  std::int64_t tagBytes);
 
 // The picture stored with the given TIFF orientation (1 to 8), turned and mirrored as it is
 // to be drawn.

@@ -242,9 +242,9 @@ private:
 // workers are stopped and joined on every path out.
 class BandWorkers {
 public:
-    BandWorkers(const OpenFile& file, TIFF* first, const TiffLayout& layout, const BandPlan& plan,
-                int threads)
-        : file_(file), first_(first), layout_(layout), plan_(plan),
+    BandWorkers(const OpenFile& file, TIFF* first, const TiffLayout& layout, std::int64_t tagBytes,
+                const BandPlan& plan, int threads)
+        : file_(file), first_(first), layout_(layout), tagBytes_(tagBytes), plan_(plan),
           bands_(std::int64_t(plan.bands.size())), queue_(std::max(threads, plan.queue)),
           held_(std::size_t(queue_)) {
         workers_.reserve(std::size_t(threads));
@@ -316,7 +316,10 @@ private:
     bool decodeBands(TIFF* handle) {
         std::optional<Reader> own;
         if (handle == nullptr) {
-            // The file may have been written anew since the first handle read it.
+            // The file may have been written anew since the first handle read it, with tags
+            // that would cost more.
+            if (tiffTagBytes(file_) != tagBytes_)
+                return false;
             own.emplace(file_);
             handle = own->tiff.get();
             if (handle == nullptr || tiffLayout(handle) != layout_)
@@ -352,6 +355,7 @@ private:
     const OpenFile& file_;
     TIFF* first_;
     const TiffLayout& layout_;
+    const std::int64_t tagBytes_;
     const BandPlan& plan_;
     const std::int64_t bands_;
     const int queue_;
@@ -368,14 +372,14 @@ private:
 // the plan says so and they can be started, else on the calling thread with the first handle.
 // False when any band cannot be decoded.
 bool decodeAllBands(const OpenFile& file, TIFF* first, const TiffLayout& layout,
-                    const BandPlan& plan, AreaShrinker& shrinker) {
+                    std::int64_t tagBytes, const BandPlan& plan, AreaShrinker& shrinker) {
     const int threads = int(std::min<std::int64_t>(plan.threads, std::int64_t(plan.bands.size())));
     auto feed = [&](const Band& band, const std::vector<std::uint32_t>& pixels) {
         for (std::int64_t r = 0; r < band.rows; ++r)
             shrinker.addRow(band.first + r, pixels.data() + r * plan.stride);
     };
     if (threads > 1) {
-        BandWorkers workers(file, first, layout, plan, threads);
+        BandWorkers workers(file, first, layout, tagBytes, plan, threads);
         if (workers.started() > 0)
             return workers.feedAll(feed);
     }
@@ -394,6 +398,10 @@ bool decodeAllBands(const OpenFile& file, TIFF* first, const TiffLayout& layout,
 } // namespace
 
 QImage decodeTiff(const OpenFile& file, std::optional<PixelSize> box) {
+    // Before libtiff reads them: a small file can name the same megabyte from a thousand tags.
+    const std::optional<std::int64_t> tagBytes = tiffTagBytes(file);
+    if (!tagBytes)
+        return {};
     Reader reader(file);
     if (!reader.tiff)
         return {};
@@ -409,11 +417,11 @@ QImage decodeTiff(const OpenFile& file, std::optional<PixelSize> box) {
 
     const std::optional<BandPlan> plan =
         planBands(*layout, storedTarget, kBandMemory,
-                  std::min<unsigned>(kMaxThreads, std::thread::hardware_concurrency()));
+                  std::min<unsigned>(kMaxThreads, std::thread::hardware_concurrency()), *tagBytes);
     if (!plan)
         return {};
     AreaShrinker shrinker(stored, storedTarget);
-    if (!decodeAllBands(file, tiff, *layout, *plan, shrinker))
+    if (!decodeAllBands(file, tiff, *layout, *tagBytes, *plan, shrinker))
         return {};
     QImage shrunk = shrinker.finish();
     if (shrunk.isNull())

@@ -1,6 +1,9 @@
 #include "support/TiffFiles.h"
 
+#include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 namespace planora::test {
@@ -140,6 +143,67 @@ std::string compressedZeros(const std::string& scratchPath, const TiffSpec& spec
     if (TIFFReadRawStrip(t.get(), 0, bytes.data(), tmsize_t(bytes.size())) < 0)
         return {};
     return bytes;
+}
+
+bool addTags(const std::string& path, const std::string& data, const std::vector<ExtraTag>& tags) {
+    std::string file;
+    {
+        std::ifstream in(path, std::ios::binary);
+        file.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    auto u16 = [&](std::size_t at) {
+        return std::uint16_t(std::uint8_t(file[at]) | std::uint8_t(file[at + 1]) << 8);
+    };
+    auto u32 = [&](std::size_t at) {
+        return std::uint32_t(u16(at) | std::uint32_t(u16(at + 2)) << 16);
+    };
+    auto put32 = [](std::string& to, std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            to[at + std::size_t(i)] = char(v >> (8 * i) & 0xff);
+    };
+    if (file.size() < 8 || file.compare(0, 4, "II*\0", 4) != 0)
+        return false;
+    const std::size_t ifd = u32(4);
+    if (ifd + 2 > file.size())
+        return false;
+    const std::size_t entries = u16(ifd);
+    if (entries + tags.size() > 65535 || ifd + 2 + 12 * entries > file.size())
+        return false;
+    // Entries of twelve bytes: tag, type, count, then the values or their offset.
+    std::vector<std::string> directory;
+    for (std::size_t i = 0; i < entries; ++i)
+        directory.push_back(file.substr(ifd + 2 + 12 * i, 12));
+    file.resize((file.size() + 1) / 2 * 2);
+    const std::size_t dataAt = file.size();
+    file += data;
+    file.resize((file.size() + 1) / 2 * 2);
+    for (const ExtraTag& t : tags) {
+        static const std::uint32_t sizes[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4};
+        const std::uint64_t bytes = std::uint64_t(t.count) * (t.type < 14 ? sizes[t.type] : 8);
+        std::string entry(12, '\0');
+        entry[0] = char(t.tag & 0xff);
+        entry[1] = char(t.tag >> 8);
+        entry[2] = char(t.type & 0xff);
+        put32(entry, 4, t.count);
+        if (bytes <= 4)
+            entry.replace(8, std::size_t(bytes), data, t.dataOffset, std::size_t(bytes));
+        else
+            put32(entry, 8, std::uint32_t(dataAt + t.dataOffset));
+        directory.push_back(entry);
+    }
+    std::stable_sort(directory.begin(), directory.end(), [](const auto& a, const auto& b) {
+        return std::uint16_t(std::uint8_t(a[0]) | std::uint8_t(a[1]) << 8) <
+               std::uint16_t(std::uint8_t(b[0]) | std::uint8_t(b[1]) << 8);
+    });
+    put32(file, 4, std::uint32_t(file.size()));
+    file += char(directory.size() & 0xff);
+    file += char(directory.size() >> 8);
+    for (const std::string& entry : directory)
+        file += entry;
+    file.append(4, '\0');
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(file.data(), std::streamsize(file.size()));
+    return bool(out);
 }
 
 } // namespace planora::test

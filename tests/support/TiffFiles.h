@@ -44,4 +44,16 @@ bool writeRawTiff(const std::string& path, const TiffSpec& spec, std::uint32_t b
 // zero samples: what a thousandfold expansion looks like.
 std::string compressedZeros(const std::string& scratchPath, const TiffSpec& spec);
 
+// A tag for a file's first directory: count values of the type (TIFF_BYTE, TIFF_LONG, ...),
+// read from the data given with it at dataOffset.
+struct ExtraTag {
+    std::uint16_t tag = 0, type = TIFF_UNDEFINED;
+    std::uint32_t count = 0, dataOffset = 0;
+};
+
+// Appends data to the classic little-endian TIFF at path, and a first directory that holds its
+// tags and the extra ones, whose values lie in that data; tags may share their values. Returns
+// false when the file is no such TIFF or the directory would hold more than 65535 tags.
+bool addTags(const std::string& path, const std::string& data, const std::vector<ExtraTag>& tags);
+
 } // namespace planora::test

@@ -61,9 +61,12 @@ protected:
         faults::beforeThreadStart({});
     }
 
-    // Writes the file in place, as long as every file of the test.
-    bool write(const TiffSpec& spec) const {
-        if (!writeTiff(path_, spec, sampleAt))
+    // Writes the file in place, with that many bytes in a tag of its own, as long as every
+    // file of the test.
+    bool write(const TiffSpec& spec, std::uint32_t tagBytes = 0) const {
+        if (!writeTiff(path_, spec, sampleAt) ||
+            (tagBytes > 0 &&
+             !addTags(path_, std::string(tagBytes, 'x'), {{65000, TIFF_UNDEFINED, tagBytes, 0}})))
             return false;
         std::filesystem::resize_file(path_, kFileBytes);
         return true;
@@ -97,17 +100,19 @@ TEST_F(TiffFaults, AnAllocationThatFailsInAWorkerRefusesTheFileAndNothingElse) {
 }
 
 // Another program writes the file anew while it is read: the workers' handles see another
-// picture than the first handle did.
+// picture than the first handle did, or other tags.
 TEST_F(TiffFaults, AFileWrittenAnewWhileItIsReadIsRefused) {
     const struct {
         const char* name;
         std::function<void(TiffSpec&)> change;
+        std::uint32_t tagBytes = 0;
     } kRewrites[] = {
         {"narrower", [](TiffSpec& s) { s.width = 1000; }},
         {"shorter", [](TiffSpec& s) { s.height = 4000; }},
         {"grey", [](TiffSpec& s) { s.samples = 1, s.photometric = PHOTOMETRIC_MINISBLACK; }},
         {"tiled", [](TiffSpec& s) { s.tileWidth = 256, s.tileHeight = 256; }},
         {"turned", [](TiffSpec& s) { s.orientation = ORIENTATION_LEFTTOP; }},
+        {"withAMegabyteOfTags", [](TiffSpec&) {}, 1 << 20},
     };
     for (const auto& rewrite : kRewrites) {
         SCOPED_TRACE(rewrite.name);
@@ -117,7 +122,7 @@ TEST_F(TiffFaults, AFileWrittenAnewWhileItIsReadIsRefused) {
         bool rewritten = false, written = false;
         faults::beforeThreadStart([&] {
             if (!std::exchange(rewritten, true))
-                written = write(other);
+                written = write(other, rewrite.tagBytes);
         });
         const Picture p = FolderItem(path_).OpenAsPicture();
         faults::beforeThreadStart({});

@@ -469,6 +469,37 @@ const Hostile kHostile[] = {
          s.tileHeight = 8192;
          return writeRawTiff(path, s, 1, [](std::uint32_t) { return std::string("\x78\x9c", 2); });
      }},
+    // Photoshop and XMP keep megabytes in tags, which libtiff reads for every handle.
+    {"tagDataOfManyMegabytes",
+     [](const std::string& path, const TempDir&) {
+         const std::uint32_t bytes = 24 << 20;
+         return writeTiff(path, claimed(2000, 1500, COMPRESSION_LZW, 16),
+                          [](auto x, auto y, int s) { return std::uint32_t(x * y + s) & 255; }) &&
+                addTags(path, std::string(bytes, 'x'), {{65000, TIFF_UNDEFINED, bytes, 0}});
+     }},
+    // A small file whose tags all name the same data: each is read on its own.
+    {"oneBlockOfDataNamedByManyTags",
+     [](const std::string& path, const TempDir&) {
+         const std::uint32_t bytes = 900 << 10;
+         std::vector<ExtraTag> tags;
+         for (std::uint16_t t = 50000; t < 51000; ++t)
+             tags.push_back({t, TIFF_UNDEFINED, bytes, 0});
+         return writeTiff(path, claimed(2000, 1500, COMPRESSION_LZW, 16),
+                          [](auto, auto, int) { return 0u; }) &&
+                addTags(path, std::string(bytes, 'x'), tags) &&
+                std::filesystem::file_size(path) < 1000000;
+     }},
+    // As many tags as libtiff reads, each of a kind that it does not know.
+    {"tagsByTheThousand",
+     [](const std::string& path, const TempDir&) {
+         std::vector<ExtraTag> tags;
+         for (std::uint16_t t = 60000; t < 64080; ++t)
+             tags.push_back({t, TIFF_LONG, 1, 0});
+         return writeTiff(path, claimed(2000, 1500, COMPRESSION_LZW, 16),
+                          [](auto, auto, int) { return 0u; }) &&
+                addTags(path, std::string(4, '\0'), tags) &&
+                std::filesystem::file_size(path) < 1000000;
+     }},
     {"cutShort",
      [](const std::string& path, const TempDir&) {
          if (!writeTiff(path, claimed(2000, 2000, COMPRESSION_LZW, 16),
