@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <sched.h>
 #include <thread>
 #include <tiffio.h>
 #include <unistd.h>
@@ -84,6 +85,16 @@ int mapNothing(thandle_t, void**, toff_t*) noexcept {
 }
 
 void unmapNothing(thandle_t, void*, toff_t) noexcept {}
+
+// The processors that this process may run on, which may be fewer than the machine has
+// (taskset, a container's share).
+unsigned usableProcessors() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) != 0)
+        return std::max(1u, std::thread::hardware_concurrency());
+    return unsigned(std::max(1, CPU_COUNT(&set)));
+}
 
 // libtiff would print its complaints about a damaged file; whether the file loads is all that
 // the user learns.
@@ -417,7 +428,7 @@ QImage decodeTiff(const OpenFile& file, std::optional<PixelSize> box) {
 
     const std::optional<BandPlan> plan =
         planBands(*layout, storedTarget, kBandMemory,
-                  std::min<unsigned>(kMaxThreads, std::thread::hardware_concurrency()), *tagBytes);
+                  std::min<unsigned>(kMaxThreads, usableProcessors()), *tagBytes);
     if (!plan)
         return {};
     AreaShrinker shrinker(stored, storedTarget);

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <utility>
 
 namespace planora::test {
@@ -99,6 +100,29 @@ TEST_F(TiffFaults, AnAllocationThatFailsInAWorkerRefusesTheFileAndNothingElse) {
     EXPECT_TRUE(showsThePicture(FolderItem(path_).OpenAsPicture()));
 }
 
+TEST_F(TiffFaults, NoMoreThreadsDecodeThanTheProgramHasProcessors) {
+    cpu_set_t all;
+    ASSERT_EQ(::sched_getaffinity(0, sizeof all, &all), 0);
+    for (const int processors : {1, 2}) {
+        SCOPED_TRACE(std::to_string(processors) + " processors");
+        cpu_set_t some;
+        CPU_ZERO(&some);
+        for (int cpu = 0, taken = 0; cpu < CPU_SETSIZE && taken < processors; ++cpu)
+            if (CPU_ISSET(cpu, &all)) {
+                CPU_SET(cpu, &some);
+                ++taken;
+            }
+        ASSERT_EQ(::sched_setaffinity(0, sizeof some, &some), 0);
+        faults::failThreadStartsFrom(0);
+        const Picture p = FolderItem(path_).OpenAsPicture();
+        const int started = faults::threadStarts();
+        ASSERT_EQ(::sched_setaffinity(0, sizeof all, &all), 0);
+        // On one processor the calling thread decodes alone.
+        EXPECT_LE(started, processors == 1 ? 0 : processors);
+        EXPECT_TRUE(showsThePicture(p));
+    }
+}
+
 // Another program writes the file anew while it is read: the workers' handles see another
 // picture than the first handle did, or other tags.
 TEST_F(TiffFaults, AFileWrittenAnewWhileItIsReadIsRefused) {
@@ -132,7 +156,7 @@ TEST_F(TiffFaults, AFileWrittenAnewWhileItIsReadIsRefused) {
     }
 }
 
-TEST(TiffFaultsInAFreshProcess, ThreadsThatFailOrFilesWrittenAnewEndNeitherTheLoadNorTheProgram) {
+TEST(TiffFaultsInAFreshProcess, LoadsHoldWhenThreadsFailFilesChangeOrProcessorsAreFew) {
     if (faults::usableProcessors() < 2)
         GTEST_SKIP() << "on one processor pictures are decoded without threads";
     EXPECT_EQ(runInFreshProcess("TiffFaults.*", kFaultsMark, "1", {}, faults::preloadEnvironment()),
