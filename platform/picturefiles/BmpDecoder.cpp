@@ -165,36 +165,6 @@ bool readPlainRows(const OpenFile& file, const BmpLayout& layout, AreaShrinker& 
     return true;
 }
 
-// Reads a file front to back through a buffer.
-class ByteStream {
-public:
-    ByteStream(const OpenFile& file, std::int64_t pos) : file_(file), pos_(pos) {}
-
-    // The next byte, or -1 at the end of the file.
-    int next() {
-        if (at_ == length_) {
-            if (pos_ >= file_.size())
-                return -1;
-            length_ = std::size_t(
-                std::min<std::int64_t>(std::int64_t(buffer_.size()), file_.size() - pos_));
-            if (!file_.read(pos_, buffer_.data(), length_)) {
-                length_ = at_ = 0;
-                pos_ = file_.size();
-                return -1;
-            }
-            pos_ += std::int64_t(length_);
-            at_ = 0;
-        }
-        return buffer_[at_++];
-    }
-
-private:
-    const OpenFile& file_;
-    std::int64_t pos_;
-    std::size_t at_ = 0, length_ = 0;
-    std::array<std::uint8_t, 64 * 1024> buffer_{};
-};
-
 // Run-length coded rows, bottom-up. Pixels that the coding skips (by a jump, the end of a line
 // or of the bitmap) take the palette's first colour; a run beyond the right edge is cut there.
 // False when the file ends before the bitmap does.
@@ -225,7 +195,7 @@ bool readRunLengthRows(const OpenFile& file, const BmpLayout& layout, AreaShrink
         ++stored;
     };
 
-    ByteStream in(file, layout.dataStart);
+    BufferedReader in(file, layout.dataStart);
     while (stored < height) {
         const int count = in.next(), code = in.next();
         if (count < 0 || code < 0)

@@ -3,7 +3,7 @@
 // What a BMP file's headers declare, read and checked before any pixel is: its size, its row
 // order, how its pixels are coded, and the colours that its codes stand for.
 
-#include "platform/picturefiles/PictureFileChecks.h"
+#include "platform/picturefiles/PictureFile.h"
 
 #include <array>
 #include <cstdint>

@@ -4,7 +4,7 @@
 // first bytes name its format, checks what the file declares against our limits, and decodes
 // it at the size decodeSize gives for the picture as drawn.
 
-#include "platform/picturefiles/PictureFileChecks.h"
+#include "platform/picturefiles/PictureFile.h"
 
 #include <QImage>
 #include <optional>

@@ -1,5 +1,6 @@
 #include "platform/picturefiles/AreaShrinker.h"
 #include "platform/picturefiles/Decoders.h"
+#include "platform/picturefiles/JpegSegments.h"
 
 #include <QTransform>
 #include <algorithm>
@@ -49,10 +50,9 @@ void ignoreMessage(j_common_ptr) {}
 // Feeds libjpeg from the open file through a buffer of our own, so that the decoder reads
 // what the checks saw.
 struct Source {
-    jpeg_source_mgr base;
-    const OpenFile* file;
-    std::int64_t offset;
-    JOCTET buffer[64 * 1024];
+    explicit Source(const OpenFile& file) : in(file) {}
+    jpeg_source_mgr base{};
+    BufferedReader in;
 };
 
 void initSource(j_decompress_ptr) {}
@@ -63,15 +63,13 @@ void termSource(j_decompress_ptr) {}
 // error, never the end of the picture: the decoder would invent the rest.
 boolean fillInput(j_decompress_ptr info) {
     auto* s = reinterpret_cast<Source*>(info->src);
-    const std::int64_t n =
-        std::min<std::int64_t>(std::int64_t(sizeof s->buffer), s->file->size() - s->offset);
-    if (n <= 0 || !s->file->read(s->offset, s->buffer, std::size_t(n))) {
+    const std::span<const std::uint8_t> bytes = s->in.nextBytes();
+    if (bytes.empty()) {
         info->err->msg_code = JERR_FILE_READ;
         info->err->error_exit(reinterpret_cast<j_common_ptr>(info));
     }
-    s->offset += n;
-    s->base.next_input_byte = s->buffer;
-    s->base.bytes_in_buffer = std::size_t(n);
+    s->base.next_input_byte = bytes.data();
+    s->base.bytes_in_buffer = bytes.size();
     return TRUE;
 }
 
@@ -84,7 +82,7 @@ void skipInput(j_decompress_ptr info, long count) {
         s->base.bytes_in_buffer -= std::size_t(count);
         return;
     }
-    s->offset += count - std::int64_t(s->base.bytes_in_buffer);
+    s->in.seek(s->in.pos() + count - std::int64_t(s->base.bytes_in_buffer));
     s->base.bytes_in_buffer = 0;
 }
 
@@ -180,7 +178,7 @@ bool turnsAQuarter(int orientation) {
 // could not be had for the rows).
 struct Decoding {
     Decoding(const OpenFile& f, const JpegFrame& checked, std::optional<PixelSize> b)
-        : file(f), frame(checked), box(b) {}
+        : file(f), frame(checked), box(b), source(f) {}
     ~Decoding() { jpeg_destroy_decompress(&info); }
     Decoding(const Decoding&) = delete;
     Decoding& operator=(const Decoding&) = delete;
@@ -190,7 +188,7 @@ struct Decoding {
     std::optional<PixelSize> box;
     jpeg_decompress_struct info{};
     ErrorManager error{};
-    Source source{};
+    Source source;
     ScanWork scanWork{};
     int orientation = 1;
     std::vector<std::uint32_t> row;
@@ -210,7 +208,6 @@ void startReading(Decoding& d) {
     d.source.base.skip_input_data = skipInput;
     d.source.base.resync_to_restart = jpeg_resync_to_restart;
     d.source.base.term_source = termSource;
-    d.source.file = &d.file;
     info.src = &d.source.base;
     d.scanWork.base.progress_monitor = countScanWork;
     info.progress = &d.scanWork.base;
