@@ -1,8 +1,8 @@
 #include "platform/picturefiles/AreaShrinker.h"
 #include "platform/picturefiles/Decoders.h"
 #include "platform/picturefiles/JpegSegments.h"
+#include "platform/picturefiles/Orientation.h"
 
-#include <QTransform>
 #include <algorithm>
 #include <bit>
 #include <csetjmp>
@@ -154,25 +154,6 @@ int exifOrientation(const jpeg_decompress_struct& info) {
     return 1;
 }
 
-// Turns a picture as the EXIF orientation asks: mirror or flip first, then a quarter turn
-// clockwise where the orientation has one.
-QImage turned(QImage image, int orientation) {
-    const bool mirror = orientation == 2 || orientation == 3 || orientation == 7;
-    const bool flip = orientation == 3 || orientation == 4 || orientation == 5;
-    const bool quarter = orientation >= 5 && orientation != 8;
-    if (orientation == 8)
-        return image.transformed(QTransform().rotate(270));
-    if (mirror || flip)
-        image = image.mirrored(mirror, flip);
-    if (quarter)
-        image = image.transformed(QTransform().rotate(90));
-    return image;
-}
-
-bool turnsAQuarter(int orientation) {
-    return orientation >= 5;
-}
-
 // One decoding of a file. Its end destroys libjpeg's decompressor, and with it all the memory
 // that libjpeg took, however decoding ends: done, refused, or left by an exception (memory that
 // could not be had for the rows).
@@ -254,10 +235,8 @@ bool decode(Decoding& d) {
         return false;
     d.orientation = exifOrientation(info);
     const PixelSize stored = d.frame.size;
-    const bool quarter = turnsAQuarter(d.orientation);
-    const PixelSize drawn = quarter ? PixelSize{stored.height, stored.width} : stored;
-    const PixelSize shown = decodeSize(drawn, d.box);
-    const PixelSize target = quarter ? PixelSize{shown.height, shown.width} : shown;
+    const PixelSize shown = decodeSize(drawnSize(stored, d.orientation), d.box);
+    const PixelSize target = storedSize(shown, d.orientation);
 
     // What the file may cost, less the picture we keep. libjpeg is told the same, up to our
     // limit for any file, and refuses to take more itself should the file have changed since
@@ -319,7 +298,7 @@ QImage decodeJpeg(const OpenFile& file, std::optional<PixelSize> box) {
         image = d.shrinker ? d.shrinker->finish() : std::move(d.image);
         orientation = d.orientation;
     }
-    return turned(std::move(image), orientation);
+    return turnedAsDrawn(std::move(image), orientation);
 }
 
 } // namespace planora::detail
