@@ -1,6 +1,7 @@
 #include "platform/picturefiles/AreaShrinker.h"
 #include "platform/picturefiles/BmpFile.h"
 #include "platform/picturefiles/Decoders.h"
+#include "platform/picturefiles/OnWhite.h"
 
 #include <algorithm>
 #include <array>
@@ -40,14 +41,6 @@ private:
     int shift_, width_;
     std::array<std::uint8_t, 128> table_{};
 };
-
-// Channel c at alpha a laid on white, rounded: (c a + 255 (255 - a)) / 255, in arithmetic that
-// the compiler can do for several pixels at a time: v / 255 is (v + 1 + v / 256) / 256 for
-// every v below 65535.
-std::uint32_t onWhite(std::uint32_t c, std::uint32_t a) {
-    const std::uint32_t v = c * a + 255 * (255 - a) + 127;
-    return (v + 1 + (v >> 8)) >> 8;
-}
 
 // The word of a 16- or 32-bit pixel as opaque 0xffRRGGBB; a missing alpha is opaque, and a
 // partly transparent pixel lies on white.
