@@ -1,5 +1,5 @@
 #include "platform/picturefiles/AreaShrinker.h"
-#include "platform/picturefiles/BmpFile.h"
+#include "platform/picturefiles/BmpLayout.h"
 #include "platform/picturefiles/Decoders.h"
 #include "platform/picturefiles/OnWhite.h"
 

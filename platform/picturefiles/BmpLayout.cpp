@@ -1,4 +1,4 @@
-#include "platform/picturefiles/BmpFile.h"
+#include "platform/picturefiles/BmpLayout.h"
 
 #include <bit>
 
