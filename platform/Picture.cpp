@@ -2,7 +2,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/Resources.h"
-#include "platform/picturefiles/Decoders.h"
+#include "platform/picturefiles/PictureReader.h"
 #include "platform/qt/QtSupport.h"
 
 #include <QPainter>
@@ -80,10 +80,7 @@ std::uint32_t* Picture::row(std::int64_t y) {
 // The shipped pictures are JPEG files: they are read as such, whatever their name or first
 // bytes say, by our own reader, so that no decoder of the toolkit is loaded for them.
 Picture Picture::OpenFromApp(std::string_view fileName) {
-    const detail::OpenFile file(resourcePath(fileName));
-    if (!file.isRegular())
-        return {};
-    return pictureFromImage(detail::decodeJpeg(file, std::nullopt));
+    return readJpegFile(resourcePath(fileName));
 }
 
 Picture pictureFromImage(QImage image) {

@@ -1,7 +1,7 @@
 #include "platform/picturefiles/AreaShrinker.h"
 #include "platform/picturefiles/BmpLayout.h"
-#include "platform/picturefiles/Decoders.h"
 #include "platform/picturefiles/OnWhite.h"
+#include "platform/picturefiles/PictureDecoder.h"
 
 #include <algorithm>
 #include <array>
@@ -161,7 +161,7 @@ bool readPlainRows(const OpenFile& file, const BmpLayout& layout, AreaShrinker& 
 // Run-length coded rows, bottom-up. Pixels that the coding skips (by a jump, the end of a line
 // or of the bitmap) take the palette's first colour; a run beyond the right edge is cut there.
 // False when the file ends before the bitmap does.
-bool readRunLengthRows(const OpenFile& file, const BmpLayout& layout, AreaShrinker& shrinker) {
+bool readRunLengthRows(BufferedReader& in, const BmpLayout& layout, AreaShrinker& shrinker) {
     const std::int64_t width = layout.size.width, height = layout.size.height;
     const bool fourBit = layout.coding == BmpLayout::Coding::Rle4;
     const std::uint32_t gap = layout.palette[0];
@@ -188,7 +188,7 @@ bool readRunLengthRows(const OpenFile& file, const BmpLayout& layout, AreaShrink
         ++stored;
     };
 
-    BufferedReader in(file, layout.dataStart);
+    in.seek(layout.dataStart);
     while (stored < height) {
         const int count = in.next(), code = in.next();
         if (count < 0 || code < 0)
@@ -239,19 +239,40 @@ bool readRunLengthRows(const OpenFile& file, const BmpLayout& layout, AreaShrink
     return true;
 }
 
+class BmpDecoder final : public PictureDecoder {
+public:
+    explicit BmpDecoder(BufferedReader& in) : in_(in) {}
+
+    std::optional<PictureHeader> readHeader() override {
+        layout_ = readBmpLayout(in_.file());
+        if (!layout_)
+            return std::nullopt;
+        // A band of rows, a row of pixels and the colours of every 16-bit word.
+        LoadCost cost;
+        cost.workingBytes = std::max(kBandBytes, layout_->stride) + 4 * layout_->size.width +
+                            (layout_->bits == 16 ? 4 << 16 : 0);
+        return PictureHeader{.stored = layout_->size, .orientation = 1, .cost = cost};
+    }
+
+    QImage readRows(PixelSize target, std::int64_t) override {
+        AreaShrinker shrinker(layout_->size, target);
+        const bool complete = layout_->coding == BmpLayout::Coding::Plain
+                                  ? readPlainRows(in_.file(), *layout_, shrinker)
+                                  : readRunLengthRows(in_, *layout_, shrinker);
+        if (!complete)
+            return {};
+        return shrinker.finish();
+    }
+
+private:
+    BufferedReader& in_;
+    std::optional<BmpLayout> layout_;
+};
+
 } // namespace
 
-QImage decodeBmp(const OpenFile& file, std::optional<PixelSize> box) {
-    const std::optional<BmpLayout> layout = readBmpLayout(file);
-    if (!layout)
-        return {};
-    AreaShrinker shrinker(layout->size, decodeSize(layout->size, box));
-    const bool complete = layout->coding == BmpLayout::Coding::Plain
-                              ? readPlainRows(file, *layout, shrinker)
-                              : readRunLengthRows(file, *layout, shrinker);
-    if (!complete)
-        return {};
-    return shrinker.finish();
+std::unique_ptr<PictureDecoder> bmpDecoder(BufferedReader& in) {
+    return std::make_unique<BmpDecoder>(in);
 }
 
 } // namespace planora::detail

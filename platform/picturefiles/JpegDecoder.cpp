@@ -1,13 +1,11 @@
 #include "platform/picturefiles/AreaShrinker.h"
-#include "platform/picturefiles/Decoders.h"
 #include "platform/picturefiles/JpegSegments.h"
-#include "platform/picturefiles/Orientation.h"
+#include "platform/picturefiles/PictureDecoder.h"
 
 #include <algorithm>
 #include <bit>
 #include <csetjmp>
 #include <cstdio>
-#include <cstring>
 #include <jerror.h>
 #include <jpeglib.h>
 #include <optional>
@@ -32,8 +30,8 @@ std::int64_t decodeAllowance(std::int64_t fileSize) {
 }
 
 // libjpeg reports a fatal error by calling error_exit, which must not return. It jumps back
-// into decode(), across libjpeg's own frames and our callbacks only, none of which holds an
-// object with a destructor.
+// into the step that called libjpeg, across libjpeg's own frames and our callbacks only, none
+// of which holds an object with a destructor.
 struct ErrorManager {
     jpeg_error_mgr base;
     std::jmp_buf jump;
@@ -47,12 +45,11 @@ struct ErrorManager {
 void ignoreWarning(j_common_ptr, int) {}
 void ignoreMessage(j_common_ptr) {}
 
-// Feeds libjpeg from the open file through a buffer of our own, so that the decoder reads
+// Feeds libjpeg from the open file through the reader's buffer, so that the decoder reads
 // what the checks saw.
 struct Source {
-    explicit Source(const OpenFile& file) : in(file) {}
-    jpeg_source_mgr base{};
-    BufferedReader in;
+    jpeg_source_mgr base;
+    BufferedReader* in;
 };
 
 void initSource(j_decompress_ptr) {}
@@ -63,7 +60,7 @@ void termSource(j_decompress_ptr) {}
 // error, never the end of the picture: the decoder would invent the rest.
 boolean fillInput(j_decompress_ptr info) {
     auto* s = reinterpret_cast<Source*>(info->src);
-    const std::span<const std::uint8_t> bytes = s->in.nextBytes();
+    const std::span<const std::uint8_t> bytes = s->in->nextBytes();
     if (bytes.empty()) {
         info->err->msg_code = JERR_FILE_READ;
         info->err->error_exit(reinterpret_cast<j_common_ptr>(info));
@@ -82,7 +79,7 @@ void skipInput(j_decompress_ptr info, long count) {
         s->base.bytes_in_buffer -= std::size_t(count);
         return;
     }
-    s->in.seek(s->in.pos() + count - std::int64_t(s->base.bytes_in_buffer));
+    s->in->seek(s->in->pos() + count - std::int64_t(s->base.bytes_in_buffer));
     s->base.bytes_in_buffer = 0;
 }
 
@@ -118,81 +115,14 @@ void countScanWork(j_common_ptr common) {
         info->err->error_exit(common);
 }
 
-// The orientation that a camera writes into the EXIF data of an APP1 segment (1 to 8), or 1.
-int exifOrientation(const jpeg_decompress_struct& info) {
-    for (jpeg_saved_marker_ptr m = info.marker_list; m != nullptr; m = m->next) {
-        const JOCTET* d = m->data;
-        const std::size_t n = m->data_length;
-        if (m->marker != JPEG_APP0 + 1 || n < 14 || std::memcmp(d, "Exif\0\0", 6) != 0)
-            continue;
-        const JOCTET* tiff = d + 6;
-        const std::size_t size = n - 6;
-        const bool little = tiff[0] == 'I' && tiff[1] == 'I';
-        if (!little && !(tiff[0] == 'M' && tiff[1] == 'M'))
-            return 1;
-        auto u16 = [&](std::size_t at) -> std::uint32_t {
-            return little ? tiff[at] | tiff[at + 1] << 8 : tiff[at] << 8 | tiff[at + 1];
-        };
-        auto u32 = [&](std::size_t at) {
-            return little ? u16(at) | u16(at + 2) << 16 : u16(at) << 16 | u16(at + 2);
-        };
-        const std::size_t directory = u32(4);
-        if (directory > size - 2)
-            return 1;
-        const std::size_t entries = u16(directory);
-        for (std::size_t i = 0; i < entries; ++i) {
-            const std::size_t at = directory + 2 + 12 * i;
-            if (at + 12 > size)
-                return 1;
-            if (u16(at) == 0x0112 && u16(at + 2) == 3) {
-                const std::uint32_t value = u16(at + 8);
-                return value >= 1 && value <= 8 ? int(value) : 1;
-            }
-        }
-        return 1;
-    }
+// The orientation in the EXIF data of the first APP1 segment that libjpeg saved and that holds
+// EXIF data, or 1.
+int savedOrientation(const jpeg_decompress_struct& info) {
+    for (jpeg_saved_marker_ptr m = info.marker_list; m != nullptr; m = m->next)
+        if (m->marker == JPEG_APP0 + 1)
+            if (const std::optional<int> o = exifOrientation({m->data, m->data_length}))
+                return *o;
     return 1;
-}
-
-// One decoding of a file. Its end destroys libjpeg's decompressor, and with it all the memory
-// that libjpeg took, however decoding ends: done, refused, or left by an exception (memory that
-// could not be had for the rows).
-struct Decoding {
-    Decoding(const OpenFile& f, const JpegFrame& checked, std::optional<PixelSize> b)
-        : file(f), frame(checked), box(b), source(f) {}
-    ~Decoding() { jpeg_destroy_decompress(&info); }
-    Decoding(const Decoding&) = delete;
-    Decoding& operator=(const Decoding&) = delete;
-
-    const OpenFile& file;
-    const JpegFrame& frame;
-    std::optional<PixelSize> box;
-    jpeg_decompress_struct info{};
-    ErrorManager error{};
-    Source source;
-    ScanWork scanWork{};
-    int orientation = 1;
-    std::vector<std::uint32_t> row;
-    std::optional<AreaShrinker> shrinker;
-    QImage image;
-};
-
-void startReading(Decoding& d) {
-    jpeg_decompress_struct& info = d.info;
-    info.err = jpeg_std_error(&d.error.base);
-    d.error.base.error_exit = errorExit;
-    d.error.base.emit_message = ignoreWarning;
-    d.error.base.output_message = ignoreMessage;
-    jpeg_create_decompress(&info);
-    d.source.base.init_source = initSource;
-    d.source.base.fill_input_buffer = fillInput;
-    d.source.base.skip_input_data = skipInput;
-    d.source.base.resync_to_restart = jpeg_resync_to_restart;
-    d.source.base.term_source = termSource;
-    info.src = &d.source.base;
-    d.scanWork.base.progress_monitor = countScanWork;
-    info.progress = &d.scanWork.base;
-    jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
 }
 
 // The smallest of libjpeg's scales 1/8, 2/8, 4/8 and 8/8 at which the picture is at least as
@@ -221,30 +151,91 @@ void convertRow(const jpeg_decompress_struct& info, std::uint32_t* row) {
     }
 }
 
-// Decodes the picture, in the orientation it is stored in, into d.image or through
-// d.shrinker. False on any error that libjpeg reports and on files that cost more than we
-// allow.
-bool decode(Decoding& d) {
-    jpeg_decompress_struct& info = d.info;
-    if (setjmp(d.error.jump))
+// One decoding of a file. Its end destroys libjpeg's decompressor, and with it all the memory
+// that libjpeg took, however decoding ends: done, refused, or left by an exception (memory that
+// could not be had for the rows).
+class JpegDecoder final : public PictureDecoder {
+public:
+    explicit JpegDecoder(BufferedReader& in) : in_(in) {}
+    ~JpegDecoder() override { jpeg_destroy_decompress(&info_); }
+    JpegDecoder(const JpegDecoder&) = delete;
+    JpegDecoder& operator=(const JpegDecoder&) = delete;
+
+    // The segments are walked first, so that libjpeg only sees a file that holds all that it
+    // declares and whose scans cost no more than they may.
+    std::optional<PictureHeader> readHeader() override {
+        frame_ = checkJpeg(in_);
+        if (!frame_ || !sidesAcceptable(frame_->size.width, frame_->size.height))
+            return std::nullopt;
+        if (!startReading())
+            return std::nullopt;
+        // What the file may cost. libjpeg is told what is left of it beside the picture, up to
+        // our limit for any file, and refuses to take more itself should the file have changed
+        // since it was checked.
+        const LoadCost cost{.allowedBytes = decodeAllowance(in_.file().size()),
+                            .workingBytes = frame_->bufferBytes + kWorkingBytes};
+        return PictureHeader{.stored = frame_->size, .orientation = orientation_, .cost = cost};
+    }
+
+    QImage readRows(PixelSize target, std::int64_t memoryBytes) override {
+        if (!decode(target, memoryBytes))
+            return {};
+        return shrinker_ ? shrinker_->finish() : std::move(image_);
+    }
+
+private:
+    // Reads the header through libjpeg; false on any error that it reports, and when its
+    // size is not the one that the segments declare.
+    bool startReading();
+    // Decodes the picture, in the orientation it is stored in, into image_ or through
+    // shrinker_. False on any error that libjpeg reports.
+    bool decode(PixelSize target, std::int64_t memoryBytes);
+
+    BufferedReader& in_;
+    std::optional<JpegFrame> frame_;
+    jpeg_decompress_struct info_{};
+    ErrorManager error_{};
+    Source source_{};
+    ScanWork scanWork_{};
+    int orientation_ = 1;
+    std::vector<std::uint32_t> row_;
+    std::optional<AreaShrinker> shrinker_;
+    QImage image_;
+};
+
+bool JpegDecoder::startReading() {
+    jpeg_decompress_struct& info = info_;
+    if (setjmp(error_.jump))
         return false;
-    startReading(d);
+    info.err = jpeg_std_error(&error_.base);
+    error_.base.error_exit = errorExit;
+    error_.base.emit_message = ignoreWarning;
+    error_.base.output_message = ignoreMessage;
+    jpeg_create_decompress(&info);
+    source_.base.init_source = initSource;
+    source_.base.fill_input_buffer = fillInput;
+    source_.base.skip_input_data = skipInput;
+    source_.base.resync_to_restart = jpeg_resync_to_restart;
+    source_.base.term_source = termSource;
+    in_.seek(0);
+    source_.in = &in_;
+    info.src = &source_.base;
+    scanWork_.base.progress_monitor = countScanWork;
+    info.progress = &scanWork_.base;
+    jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK)
         return false;
-    if (PixelSize{info.image_width, info.image_height} != d.frame.size)
+    if (PixelSize{info.image_width, info.image_height} != frame_->size)
         return false;
-    d.orientation = exifOrientation(info);
-    const PixelSize stored = d.frame.size;
-    const PixelSize shown = decodeSize(drawnSize(stored, d.orientation), d.box);
-    const PixelSize target = storedSize(shown, d.orientation);
+    orientation_ = savedOrientation(info);
+    return true;
+}
 
-    // What the file may cost, less the picture we keep. libjpeg is told the same, up to our
-    // limit for any file, and refuses to take more itself should the file have changed since
-    // it was checked.
-    const std::int64_t allowance = decodeAllowance(d.file.size()) - 4 * shown.width * shown.height;
-    if (d.frame.bufferBytes + kWorkingBytes > allowance)
+bool JpegDecoder::decode(PixelSize target, std::int64_t memoryBytes) {
+    jpeg_decompress_struct& info = info_;
+    if (setjmp(error_.jump))
         return false;
-    info.mem->max_memory_to_use = long(std::min(kMaxDecodeBytes, allowance));
+    info.mem->max_memory_to_use = long(std::min(kMaxDecodeBytes, memoryBytes));
 
     const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     const bool little = std::endian::native == std::endian::little;
@@ -259,46 +250,31 @@ bool decode(Decoding& d) {
     if (output.width < target.width || output.height < target.height)
         return false;
     if (output != target) {
-        d.shrinker.emplace(output, target);
-        d.row.resize(std::size_t(output.width));
+        shrinker_.emplace(output, target);
+        row_.resize(std::size_t(output.width));
     } else {
-        d.image = QImage(int(target.width), int(target.height), QImage::Format_RGB32);
-        if (d.image.isNull())
+        image_ = QImage(int(target.width), int(target.height), QImage::Format_RGB32);
+        if (image_.isNull())
             return false;
     }
     while (info.output_scanline < info.output_height) {
         const std::int64_t y = info.output_scanline;
         auto* row =
-            d.shrinker ? d.row.data() : reinterpret_cast<std::uint32_t*>(d.image.scanLine(int(y)));
+            shrinker_ ? row_.data() : reinterpret_cast<std::uint32_t*>(image_.scanLine(int(y)));
         JSAMPROW rows[1] = {reinterpret_cast<JSAMPROW>(row)};
         if (jpeg_read_scanlines(&info, rows, 1) != 1)
             return false;
         convertRow(info, row);
-        if (d.shrinker)
-            d.shrinker->addRow(y, row);
+        if (shrinker_)
+            shrinker_->addRow(y, row);
     }
     return true;
 }
 
 } // namespace
 
-QImage decodeJpeg(const OpenFile& file, std::optional<PixelSize> box) {
-    const std::optional<JpegFrame> frame = checkJpeg(file);
-    if (!frame)
-        return {};
-    if (!sidesAcceptable(frame->size.width, frame->size.height))
-        return {};
-    QImage image;
-    int orientation = 1;
-    {
-        // libjpeg's memory goes before the picture is turned, which may copy it.
-        Decoding d(file, *frame, box);
-        if (!decode(d))
-            return {};
-        image = d.shrinker ? d.shrinker->finish() : std::move(d.image);
-        orientation = d.orientation;
-    }
-    return turnedAsDrawn(std::move(image), orientation);
+std::unique_ptr<PictureDecoder> jpegDecoder(BufferedReader& in) {
+    return std::make_unique<JpegDecoder>(in);
 }
 
 } // namespace planora::detail

@@ -1,6 +1,7 @@
 #include "platform/picturefiles/JpegSegments.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace planora::detail {
@@ -90,8 +91,9 @@ bool skipEntropyCodedData(BufferedReader& c) {
 
 } // namespace
 
-std::optional<JpegFrame> checkJpeg(const OpenFile& file) {
-    BufferedReader c(file, 2);
+std::optional<JpegFrame> checkJpeg(BufferedReader& c) {
+    const OpenFile& file = c.file();
+    c.seek(2);
     std::optional<JpegFrame> frame;
     std::vector<JpegComponent> components;
     bool progressive = false, buffered = false;
@@ -165,6 +167,38 @@ std::optional<JpegFrame> checkJpeg(const OpenFile& file) {
     if (buffered)
         frame->bufferBytes = frameBlocks * 64 * 2;
     return frame;
+}
+
+std::optional<int> exifOrientation(std::span<const std::uint8_t> app1) {
+    const std::uint8_t* d = app1.data();
+    const std::size_t n = app1.size();
+    if (n < 14 || std::memcmp(d, "Exif\0\0", 6) != 0)
+        return std::nullopt;
+    const std::uint8_t* tiff = d + 6;
+    const std::size_t size = n - 6;
+    const bool little = tiff[0] == 'I' && tiff[1] == 'I';
+    if (!little && !(tiff[0] == 'M' && tiff[1] == 'M'))
+        return 1;
+    auto u16 = [&](std::size_t at) -> std::uint32_t {
+        return little ? tiff[at] | tiff[at + 1] << 8 : tiff[at] << 8 | tiff[at + 1];
+    };
+    auto u32 = [&](std::size_t at) {
+        return little ? u16(at) | u16(at + 2) << 16 : u16(at) << 16 | u16(at + 2);
+    };
+    const std::size_t directory = u32(4);
+    if (directory > size - 2)
+        return 1;
+    const std::size_t entries = u16(directory);
+    for (std::size_t i = 0; i < entries; ++i) {
+        const std::size_t at = directory + 2 + 12 * i;
+        if (at + 12 > size)
+            return 1;
+        if (u16(at) == 0x0112 && u16(at + 2) == 3) {
+            const std::uint32_t value = u16(at + 8);
+            return value >= 1 && value <= 8 ? int(value) : 1;
+        }
+    }
+    return 1;
 }
 
 } // namespace planora::detail

@@ -48,7 +48,8 @@ private:
     std::int64_t size_ = -1;
 };
 
-// Reads a file front to back through a buffer.
+// Reads a file front to back through a buffer. The decoders of one file share one, and read
+// the file through it or, for reads of their own, through its file().
 class BufferedReader {
 public:
     explicit BufferedReader(const OpenFile& file, std::int64_t pos = 0)
@@ -56,6 +57,7 @@ public:
     BufferedReader(const BufferedReader&) = delete;
     BufferedReader& operator=(const BufferedReader&) = delete;
 
+    const OpenFile& file() const { return *file_; }
     std::int64_t pos() const { return start_ + std::int64_t(at_); }
     void seek(std::int64_t pos);
 

@@ -1,6 +1,8 @@
 #include "platform/picturefiles/PictureReader.h"
 
 #include "platform/picturefiles/Decoders.h"
+#include "platform/picturefiles/Orientation.h"
+#include "platform/picturefiles/PictureDecoder.h"
 #include "platform/qt/QtSupport.h"
 
 #include <algorithm>
@@ -93,22 +95,41 @@ PixelSize decodeSize(PixelSize drawn, std::optional<PixelSize> box) {
 
 namespace {
 
-QImage decodePictureFile(const std::string& path, std::optional<PixelSize> box) {
-    const detail::OpenFile file(path);
-    if (!file.isRegular())
-        return {};
-    const std::optional<detail::PictureKind> kind = detail::sniff(file);
-    if (!kind)
-        return {};
-    switch (*kind) {
+std::unique_ptr<detail::PictureDecoder> decoderFor(detail::PictureKind kind,
+                                                   detail::BufferedReader& in) {
+    switch (kind) {
     case detail::PictureKind::Bmp:
-        return detail::decodeBmp(file, box);
+        return detail::bmpDecoder(in);
     case detail::PictureKind::Jpeg:
-        return detail::decodeJpeg(file, box);
+        return detail::jpegDecoder(in);
     case detail::PictureKind::Tiff:
-        return detail::decodeTiff(file, box);
+        break;
     }
-    return {};
+    return nullptr;
+}
+
+// The same steps for every format: its header; the size to decode at, for the picture as it
+// is drawn; the check of what that costs; its rows; and the turn that the file asks for, once
+// the decoder has given back its memory, as the turn may copy the picture.
+QImage readPicture(const detail::OpenFile& file, detail::PictureKind kind,
+                   std::optional<PixelSize> box) {
+    if (kind == detail::PictureKind::Tiff)
+        return detail::decodeTiff(file, box);
+    detail::BufferedReader in(file);
+    std::unique_ptr<detail::PictureDecoder> decoder = decoderFor(kind, in);
+    const std::optional<detail::PictureHeader> header = decoder->readHeader();
+    if (!header)
+        return {};
+    const int orientation = header->orientation;
+    const PixelSize shown = detail::decodeSize(detail::drawnSize(header->stored, orientation), box);
+    const detail::LoadCost& cost = header->cost;
+    const std::int64_t memoryBytes =
+        cost.allowedBytes - cost.pictureCopies * 4 * shown.width * shown.height;
+    if (cost.workingBytes > memoryBytes)
+        return {};
+    QImage stored = decoder->readRows(detail::storedSize(shown, orientation), memoryBytes);
+    decoder.reset();
+    return detail::turnedAsDrawn(std::move(stored), orientation);
 }
 
 } // namespace
@@ -117,10 +138,23 @@ Picture readPictureFile(const std::string& path, std::optional<PixelSize> box) {
     // A load that runs out of memory, or whose libraries fail in a way we did not foresee,
     // is a picture that cannot be read, never the end of the program.
     try {
-        return pictureFromImage(decodePictureFile(path, box));
+        const detail::OpenFile file(path);
+        if (!file.isRegular())
+            return {};
+        const std::optional<detail::PictureKind> kind = detail::sniff(file);
+        if (!kind)
+            return {};
+        return pictureFromImage(readPicture(file, *kind, box));
     } catch (const std::exception&) {
         return {};
     }
+}
+
+Picture readJpegFile(const std::string& path) {
+    const detail::OpenFile file(path);
+    if (!file.isRegular())
+        return {};
+    return pictureFromImage(readPicture(file, detail::PictureKind::Jpeg, std::nullopt));
 }
 
 } // namespace planora

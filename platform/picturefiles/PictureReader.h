@@ -41,4 +41,9 @@ std::optional<PixelSize> reducedSizeFor(PixelSize picture, PixelSize box);
 // large picture comes back at the size reducedSizeFor gives.
 Picture readPictureFile(const std::string& path, std::optional<PixelSize> box);
 
+// Reads the file as a JPEG, whatever its name or first bytes say, at the size that
+// readPictureFile gives without a box; a Nil picture when it cannot be read. Unlike
+// readPictureFile, it lets an exception on the way (no memory to be had) reach the caller.
+Picture readJpegFile(const std::string& path);
+
 } // namespace planora
