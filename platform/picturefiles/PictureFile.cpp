@@ -26,11 +26,11 @@ OpenFile::~OpenFile() {
         ::close(fd_);
 }
 
-bool OpenFile::read(std::int64_t offset, void* out, std::size_t n) const {
+bool OpenFile::read(std::int64_t offset, void* out, std::size_t n) const noexcept {
     return readUpTo(offset, out, n) == n;
 }
 
-std::size_t OpenFile::readUpTo(std::int64_t offset, void* out, std::size_t n) const {
+std::size_t OpenFile::readUpTo(std::int64_t offset, void* out, std::size_t n) const noexcept {
     auto* p = static_cast<unsigned char*>(out);
     std::size_t got = 0;
     while (got < n) {

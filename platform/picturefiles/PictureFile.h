@@ -34,14 +34,13 @@ public:
 
     // False for anything but a regular file (a folder, a FIFO, a device) and a missing one.
     bool isRegular() const { return size_ >= 0; }
-    int fd() const { return fd_; }
     std::int64_t size() const { return size_; }
 
     // Copies n bytes from offset; false when the file ends before them or a read fails.
-    bool read(std::int64_t offset, void* out, std::size_t n) const;
+    bool read(std::int64_t offset, void* out, std::size_t n) const noexcept;
     // Copies up to n bytes from offset, fewer where the file ends or a read fails; returns how
     // many.
-    std::size_t readUpTo(std::int64_t offset, void* out, std::size_t n) const;
+    std::size_t readUpTo(std::int64_t offset, void* out, std::size_t n) const noexcept;
 
 private:
     int fd_;

@@ -172,34 +172,4 @@ std::optional<BandPlan> planBands(const TiffLayout& l, PixelSize target, std::in
     }
 }
 
-QImage turnedAsDrawn(const QImage& stored, int orientation) {
-    if (orientation == ORIENTATION_TOPLEFT)
-        return stored;
-    const bool transposed = orientation >= ORIENTATION_LEFTTOP;
-    const int w = stored.width(), h = stored.height();
-    QImage drawn(transposed ? h : w, transposed ? w : h, stored.format());
-    if (drawn.isNull())
-        return {};
-    // Where the stored row 0 and column 0 lie, by the orientation's name: TOP/BOT/LEFT/RIGHT
-    // first for the rows, then for the columns.
-    const bool flipRows =
-        orientation == ORIENTATION_BOTRIGHT || orientation == ORIENTATION_BOTLEFT ||
-        orientation == ORIENTATION_RIGHTTOP || orientation == ORIENTATION_RIGHTBOT;
-    const bool flipColumns =
-        orientation == ORIENTATION_TOPRIGHT || orientation == ORIENTATION_BOTRIGHT ||
-        orientation == ORIENTATION_RIGHTBOT || orientation == ORIENTATION_LEFTBOT;
-    for (int y = 0; y < h; ++y) {
-        const auto* in = reinterpret_cast<const std::uint32_t*>(stored.constScanLine(y));
-        const int row = flipRows ? h - 1 - y : y;
-        for (int x = 0; x < w; ++x) {
-            const int column = flipColumns ? w - 1 - x : x;
-            if (transposed)
-                reinterpret_cast<std::uint32_t*>(drawn.scanLine(column))[row] = in[x];
-            else
-                reinterpret_cast<std::uint32_t*>(drawn.scanLine(row))[column] = in[x];
-        }
-    }
-    return drawn;
-}
-
 } // namespace planora::detail

@@ -4,7 +4,6 @@
 
 #include "platform/picturefiles/TiffLayout.h"
 
-#include <QImage>
 #include <cstdint>
 #include <optional>
 #include <tiffio.h>
@@ -40,9 +39,5 @@ struct BandPlan {
 std::optional<BandPlan> planBands(const TiffLayout& layout, PixelSize target,
                                   std::int64_t bandMemory, unsigned maxThreads,
                                   std::int64_t tagBytes);
-
-// The picture stored with the given TIFF orientation (1 to 8), turned and mirrored as it is
-// to be drawn.
-QImage turnedAsDrawn(const QImage& stored, int orientation);
 
 } // namespace planora::detail

@@ -1,9 +1,10 @@
 #include "platform/picturefiles/AreaShrinker.h"
 #include "platform/picturefiles/Decoders.h"
+#include "platform/picturefiles/OnWhite.h"
+#include "platform/picturefiles/Orientation.h"
 #include "platform/picturefiles/TiffBands.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <condition_variable>
 #include <cstdarg>
 #include <exception>
@@ -13,7 +14,6 @@
 #include <sched.h>
 #include <thread>
 #include <tiffio.h>
-#include <unistd.h>
 #include <vector>
 
 namespace planora::detail {
@@ -28,7 +28,7 @@ constexpr std::int64_t kMaxSingleAlloc = 64 * kMiB;
 constexpr std::int64_t kBandMemory = 8 * kMiB;
 constexpr int kMaxThreads = 4;
 
-// The file as libtiff sees it: read with pread at a position of our own, so that several
+// The file as libtiff sees it: read by offset from a position of our own, so that several
 // handles can share the descriptor, and never beyond the size that was checked. libtiff calls
 // these from C, where no exception may arrive: none of them throws.
 struct Source {
@@ -39,18 +39,8 @@ struct Source {
 tmsize_t readSource(thandle_t h, void* buffer, tmsize_t n) noexcept {
     auto* s = static_cast<Source*>(h);
     const std::int64_t wanted = std::clamp<std::int64_t>(s->file->size() - s->pos, 0, n);
-    auto* out = static_cast<char*>(buffer);
-    std::int64_t got = 0;
-    while (got < wanted) {
-        const ssize_t r =
-            ::pread(s->file->fd(), out + got, std::size_t(wanted - got), off_t(s->pos + got));
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            break;
-        got += r;
-    }
-    s->pos += got;
+    const std::size_t got = s->file->readUpTo(s->pos, buffer, std::size_t(wanted));
+    s->pos += std::int64_t(got);
     return tmsize_t(got);
 }
 
@@ -200,14 +190,12 @@ public:
             return true;
         }
         for (std::uint32_t& p : pixels) {
-            const std::uint32_t a = TIFFGetA(p), clear = 255 - a;
-            auto onWhite = [&](std::uint32_t c) {
-                if (!premultiplied_)
-                    c = (c * a + 127) / 255;
-                return std::min<std::uint32_t>(255, c + clear);
+            const std::uint32_t a = TIFFGetA(p);
+            auto channel = [&](std::uint32_t c) {
+                return premultiplied_ ? associatedOnWhite(c, a) : onWhite(c, a);
             };
-            p = 0xff000000u | onWhite(TIFFGetR(p)) << 16 | onWhite(TIFFGetG(p)) << 8 |
-                onWhite(TIFFGetB(p));
+            p = 0xff000000u | channel(TIFFGetR(p)) << 16 | channel(TIFFGetG(p)) << 8 |
+                channel(TIFFGetB(p));
         }
         return true;
     }
@@ -421,10 +409,8 @@ QImage decodeTiff(const OpenFile& file, std::optional<PixelSize> box) {
     if (!layout)
         return {};
     const PixelSize stored{layout->width, layout->height};
-    const bool transposed = layout->orientation >= ORIENTATION_LEFTTOP;
-    const PixelSize drawn = transposed ? PixelSize{stored.height, stored.width} : stored;
-    const PixelSize target = decodeSize(drawn, box);
-    const PixelSize storedTarget = transposed ? PixelSize{target.height, target.width} : target;
+    const PixelSize target = decodeSize(drawnSize(stored, layout->orientation), box);
+    const PixelSize storedTarget = storedSize(target, layout->orientation);
 
     const std::optional<BandPlan> plan =
         planBands(*layout, storedTarget, kBandMemory,
@@ -437,7 +423,7 @@ QImage decodeTiff(const OpenFile& file, std::optional<PixelSize> box) {
     QImage shrunk = shrinker.finish();
     if (shrunk.isNull())
         return {};
-    return turnedAsDrawn(shrunk, layout->orientation);
+    return turnedAsDrawn(std::move(shrunk), layout->orientation);
 }
 
 } // namespace planora::detail
