@@ -51,5 +51,6 @@ public:
 // A decoder in each format for the file that in reads.
 std::unique_ptr<PictureDecoder> bmpDecoder(BufferedReader& in);
 std::unique_ptr<PictureDecoder> jpegDecoder(BufferedReader& in);
+std::unique_ptr<PictureDecoder> tiffDecoder(BufferedReader& in);
 
 } // namespace planora::detail

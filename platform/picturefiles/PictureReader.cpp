@@ -1,6 +1,5 @@
 #include "platform/picturefiles/PictureReader.h"
 
-#include "platform/picturefiles/Decoders.h"
 #include "platform/picturefiles/Orientation.h"
 #include "platform/picturefiles/PictureDecoder.h"
 #include "platform/qt/QtSupport.h"
@@ -70,8 +69,11 @@ std::optional<PixelSize> reducedSizeFor(PixelSize picture, PixelSize box) {
     return std::nullopt;
 }
 
-namespace detail {
+namespace {
 
+// The size to decode a picture at, given its size as drawn (after the turn its file asks
+// for): reducedSizeFor when there is a box and it gives a size; otherwise the drawn size,
+// shrunk to the largest of its shape that we keep (16 Mi pixels, sides up to 32767).
 PixelSize decodeSize(PixelSize drawn, std::optional<PixelSize> box) {
     if (box)
         if (const std::optional<PixelSize> reduced = reducedSizeFor(drawn, *box))
@@ -91,10 +93,6 @@ PixelSize decodeSize(PixelSize drawn, std::optional<PixelSize> box) {
             std::max<std::int64_t>(1, std::int64_t(double(drawn.height) * factor))};
 }
 
-} // namespace detail
-
-namespace {
-
 std::unique_ptr<detail::PictureDecoder> decoderFor(detail::PictureKind kind,
                                                    detail::BufferedReader& in) {
     switch (kind) {
@@ -103,7 +101,7 @@ std::unique_ptr<detail::PictureDecoder> decoderFor(detail::PictureKind kind,
     case detail::PictureKind::Jpeg:
         return detail::jpegDecoder(in);
     case detail::PictureKind::Tiff:
-        break;
+        return detail::tiffDecoder(in);
     }
     return nullptr;
 }
@@ -113,15 +111,13 @@ std::unique_ptr<detail::PictureDecoder> decoderFor(detail::PictureKind kind,
 // the decoder has given back its memory, as the turn may copy the picture.
 QImage readPicture(const detail::OpenFile& file, detail::PictureKind kind,
                    std::optional<PixelSize> box) {
-    if (kind == detail::PictureKind::Tiff)
-        return detail::decodeTiff(file, box);
     detail::BufferedReader in(file);
     std::unique_ptr<detail::PictureDecoder> decoder = decoderFor(kind, in);
     const std::optional<detail::PictureHeader> header = decoder->readHeader();
     if (!header)
         return {};
     const int orientation = header->orientation;
-    const PixelSize shown = detail::decodeSize(detail::drawnSize(header->stored, orientation), box);
+    const PixelSize shown = decodeSize(detail::drawnSize(header->stored, orientation), box);
     const detail::LoadCost& cost = header->cost;
     const std::int64_t memoryBytes =
         cost.allowedBytes - cost.pictureCopies * 4 * shown.width * shown.height;
@@ -129,6 +125,8 @@ QImage readPicture(const detail::OpenFile& file, detail::PictureKind kind,
         return {};
     QImage stored = decoder->readRows(detail::storedSize(shown, orientation), memoryBytes);
     decoder.reset();
+    if (stored.isNull())
+        return {};
     return detail::turnedAsDrawn(std::move(stored), orientation);
 }
 

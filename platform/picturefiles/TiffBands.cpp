@@ -106,8 +106,8 @@ std::optional<std::int64_t> tiffTagBytes(const OpenFile& file) {
     return total;
 }
 
-std::optional<BandPlan> planBands(const TiffLayout& l, PixelSize target, std::int64_t bandMemory,
-                                  unsigned maxThreads, std::int64_t tagBytes) {
+std::optional<BandPlan> planBands(const TiffLayout& l, std::int64_t bandMemory, unsigned maxThreads,
+                                  std::int64_t tagBytes) {
     const std::int64_t pixels = l.width * l.height;
     if (pixels > kMaxWorkPixels || l.blocks > kMaxBlocks)
         return std::nullopt;
@@ -154,22 +154,35 @@ std::optional<BandPlan> planBands(const TiffLayout& l, PixelSize target, std::in
     }
     if (decoded > kMaxDecodedBytes)
         return std::nullopt;
-    std::int64_t bandBytes = 0;
     for (const Band& b : plan.bands)
-        bandBytes = std::max(bandBytes, b.rows * rowPixelBytes);
-    const std::int64_t pictures = l.orientation == ORIENTATION_TOPLEFT ? 1 : 2;
-    // Fewer threads hold less; one thread must do.
-    for (;; --plan.threads) {
-        plan.queue = int(std::clamp<std::int64_t>(bandMemory / bandBytes, plan.threads,
-                                                  2 * std::int64_t(plan.threads)));
-        const std::int64_t memory =
-            plan.threads * (l.blocks * kBlockTableBytes + tagBytes + blockBuffers) +
-            (plan.threads + plan.queue) * bandBytes + pictures * target.width * target.height * 4;
-        if (memory <= kMaxMemory)
-            return plan;
-        if (plan.threads == 1)
-            return std::nullopt;
+        plan.bandBytes = std::max(plan.bandBytes, b.rows * rowPixelBytes);
+    plan.threadBytes = l.blocks * kBlockTableBytes + tagBytes + blockBuffers;
+    plan.bandMemory = bandMemory;
+    return plan;
+}
+
+std::int64_t BandPlan::memoryOn(int n) const {
+    return n * threadBytes + (n + queueOn(n)) * bandBytes;
+}
+
+bool BandPlan::fitInto(std::int64_t memoryBytes) {
+    for (;; --threads) {
+        queue = queueOn(threads);
+        if (memoryOn(threads) <= memoryBytes)
+            return true;
+        if (threads == 1)
+            return false;
     }
+}
+
+int BandPlan::queueOn(int n) const {
+    return int(std::clamp<std::int64_t>(bandMemory / bandBytes, n, 2 * std::int64_t(n)));
+}
+
+LoadCost loadCost(const BandPlan& plan, const TiffLayout& layout) {
+    return {.allowedBytes = kMaxMemory,
+            .workingBytes = plan.memoryOn(1),
+            .pictureCopies = layout.orientation == ORIENTATION_TOPLEFT ? 1 : 2};
 }
 
 } // namespace planora::detail

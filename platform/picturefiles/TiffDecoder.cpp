@@ -1,7 +1,6 @@
 #include "platform/picturefiles/AreaShrinker.h"
-#include "platform/picturefiles/Decoders.h"
 #include "platform/picturefiles/OnWhite.h"
-#include "platform/picturefiles/Orientation.h"
+#include "platform/picturefiles/PictureDecoder.h"
 #include "platform/picturefiles/TiffBands.h"
 
 #include <algorithm>
@@ -394,36 +393,52 @@ bool decodeAllBands(const OpenFile& file, TIFF* first, const TiffLayout& layout,
     return true;
 }
 
+class TiffDecoder final : public PictureDecoder {
+public:
+    explicit TiffDecoder(const OpenFile& file) : file_(file) {}
+
+    std::optional<PictureHeader> readHeader() override {
+        // Before libtiff reads them: a small file can name the same megabyte from a thousand
+        // tags.
+        tagBytes_ = tiffTagBytes(file_);
+        if (!tagBytes_)
+            return std::nullopt;
+        reader_.emplace(file_);
+        if (!reader_->tiff)
+            return std::nullopt;
+        layout_ = tiffLayout(reader_->tiff.get());
+        if (!layout_)
+            return std::nullopt;
+        plan_ = planBands(*layout_, kBandMemory,
+                          std::min<unsigned>(kMaxThreads, usableProcessors()), *tagBytes_);
+        if (!plan_)
+            return std::nullopt;
+        return PictureHeader{.stored = {layout_->width, layout_->height},
+                             .orientation = layout_->orientation,
+                             .cost = loadCost(*plan_, *layout_)};
+    }
+
+    QImage readRows(PixelSize target, std::int64_t memoryBytes) override {
+        if (!plan_->fitInto(memoryBytes))
+            return {};
+        AreaShrinker shrinker({layout_->width, layout_->height}, target);
+        if (!decodeAllBands(file_, reader_->tiff.get(), *layout_, *tagBytes_, *plan_, shrinker))
+            return {};
+        return shrinker.finish();
+    }
+
+private:
+    const OpenFile& file_;
+    std::optional<std::int64_t> tagBytes_;
+    std::optional<Reader> reader_;
+    std::optional<TiffLayout> layout_;
+    std::optional<BandPlan> plan_;
+};
+
 } // namespace
 
-QImage decodeTiff(const OpenFile& file, std::optional<PixelSize> box) {
-    // Before libtiff reads them: a small file can name the same megabyte from a thousand tags.
-    const std::optional<std::int64_t> tagBytes = tiffTagBytes(file);
-    if (!tagBytes)
-        return {};
-    Reader reader(file);
-    if (!reader.tiff)
-        return {};
-    TIFF* tiff = reader.tiff.get();
-    const std::optional<TiffLayout> layout = tiffLayout(tiff);
-    if (!layout)
-        return {};
-    const PixelSize stored{layout->width, layout->height};
-    const PixelSize target = decodeSize(drawnSize(stored, layout->orientation), box);
-    const PixelSize storedTarget = storedSize(target, layout->orientation);
-
-    const std::optional<BandPlan> plan =
-        planBands(*layout, storedTarget, kBandMemory,
-                  std::min<unsigned>(kMaxThreads, usableProcessors()), *tagBytes);
-    if (!plan)
-        return {};
-    AreaShrinker shrinker(stored, storedTarget);
-    if (!decodeAllBands(file, tiff, *layout, *tagBytes, *plan, shrinker))
-        return {};
-    QImage shrunk = shrinker.finish();
-    if (shrunk.isNull())
-        return {};
-    return turnedAsDrawn(std::move(shrunk), layout->orientation);
+std::unique_ptr<PictureDecoder> tiffDecoder(BufferedReader& in) {
+    return std::make_unique<TiffDecoder>(in.file());
 }
 
 } // namespace planora::detail

@@ -1,3 +1,0 @@
-#pragma once
-
-#include "platform/picturefiles/PictureFile.h"
