@@ -251,44 +251,6 @@ TEST_F(JpegRead, AProgressivePhotoOfAFewMegabytesLoadsWithinItsBound) {
     }
 }
 
-// Stored with four quarters of four colours; each orientation shows them in its own places.
-TEST_F(JpegRead, EachOfTheEightOrientationsPutsTheQuartersInTheirPlaces) {
-    constexpr Color a = RGB(255, 0, 0), b = RGB(0, 255, 0), c = RGB(0, 0, 255),
-                    d = RGB(255, 255, 0);
-    Picture stored = solidPicture(64, 48, d);
-    const struct {
-        Color colour;
-        double x, y;
-    } quarters[] = {{a, 0, 0}, {b, 32, 0}, {c, 0, 24}};
-    for (const auto& q : quarters) {
-        stored.graphics().ForeColor(q.colour);
-        stored.graphics().FillRect(q.x, q.y, 32, 24);
-    }
-    const std::string plain = jpegBytes(stored, {.colours = JpegColours::ExactRgb});
-    struct Row {
-        int orientation;
-        Color topLeft, topRight, bottomLeft, bottomRight;
-    };
-    const Row rows[] = {
-        {1, a, b, c, d}, {2, b, a, d, c}, {3, d, c, b, a}, {4, c, d, a, b},
-        {5, a, c, b, d}, {6, c, a, d, b}, {7, d, b, c, a}, {8, b, d, a, c},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.orientation);
-        const Picture p =
-            FolderItem(put(withExifOrientation(plain, r.orientation))).OpenAsPicture();
-        ASSERT_FALSE(p.isNil());
-        const bool quarter = r.orientation >= 5;
-        ASSERT_EQ(p.Width(), quarter ? 48 : 64);
-        ASSERT_EQ(p.Height(), quarter ? 64 : 48);
-        const std::int64_t right = p.Width() - 1, bottom = p.Height() - 1;
-        EXPECT_EQ(p.graphics().Pixel(0, 0), r.topLeft);
-        EXPECT_EQ(p.graphics().Pixel(right, 0), r.topRight);
-        EXPECT_EQ(p.graphics().Pixel(0, bottom), r.bottomLeft);
-        EXPECT_EQ(p.graphics().Pixel(right, bottom), r.bottomRight);
-    }
-}
-
 // --- What reading a JPEG brings into the process --------------------------------------------
 
 constexpr const char* kAloneMark = "PLANORA_TEST_JPEG_READ_ALONE";

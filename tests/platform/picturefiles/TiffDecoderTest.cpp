@@ -274,42 +274,6 @@ TEST_P(TiffKinds, EveryPixelIsAsTheFileSays) {
 INSTANTIATE_TEST_SUITE_P(Kinds, TiffKinds, ::testing::ValuesIn(kKinds),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// --- Orientation ----------------------------------------------------------------------------
-
-// Stored as the rows "abc" over "def"; drawn as each orientation tag says, rows from the top.
-TEST(TiffOrientation, EachOfTheEightIsDrawnAsItsNameSays) {
-    const Color colours[] = {RGB(255, 0, 0),   RGB(0, 255, 0),   RGB(0, 0, 255),
-                             RGB(255, 255, 0), RGB(0, 255, 255), RGB(255, 0, 255)};
-    const char* drawn[] = {"abc/def",  "cba/fed",  "fed/cba",  "def/abc",
-                           "ad/be/cf", "da/eb/fc", "fc/eb/da", "cf/be/ad"};
-    TempDir dir;
-    for (std::uint16_t orientation = 1; orientation <= 8; ++orientation) {
-        SCOPED_TRACE(orientation);
-        TiffSpec spec;
-        spec.width = 3;
-        spec.height = 2;
-        spec.orientation = orientation;
-        const std::string path = dir.file("turned.tif");
-        ASSERT_TRUE(writeTiff(path, spec, [&](auto x, auto y, int s) {
-            const Color c = colours[y * 3 + x];
-            return std::uint32_t(s == 0 ? Red(c) : s == 1 ? Green(c) : Blue(c));
-        }));
-        const Picture p = FolderItem(path).OpenAsPicture();
-        ASSERT_FALSE(p.isNil());
-        std::string rows;
-        for (std::int64_t y = 0; y < p.Height(); ++y) {
-            if (y > 0)
-                rows += '/';
-            for (std::int64_t x = 0; x < p.Width(); ++x) {
-                const Color* c =
-                    std::find(std::begin(colours), std::end(colours), p.graphics().Pixel(x, y));
-                rows += c == std::end(colours) ? '?' : char('a' + (c - colours));
-            }
-        }
-        EXPECT_EQ(rows, drawn[orientation - 1]);
-    }
-}
-
 // --- Large pictures ---------------------------------------------------------------------------
 
 TEST(TiffLarge, AFineCheckerboardShrinksToAnEvenGrey) {
