@@ -1,11 +1,14 @@
 #pragma once
 
 // Seams for tests: scripted dialog answers, recorded message boxes, a resource folder of the
-// test's choice, and a way to boot and tear down the toolkit without an event loop.
+// test's choice, a way to boot and tear down the toolkit without an event loop, and the
+// picture readers' shrinker fed directly.
 
 #include "platform/Controls.h"
 #include "platform/Picture.h"
+#include "platform/picturefiles/PictureReader.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -133,5 +136,23 @@ bool pressKeyInFrontDialog(const std::string& key);
 bool typeInFrontDialog(const std::string& text);
 // Clicks the button of the modal dialog in front whose text, without "&", is label.
 bool clickInFrontDialog(const std::string& label);
+
+// The shrinker that the picture readers hand their rows to, fed directly: feed is called once
+// and hands it the rows of a source of the given size, in any order the readers may use,
+// through the sink. Returns the shrunk picture, of the target's size.
+class ShrinkerSink {
+public:
+    // source.width pixels as 0xffRRGGBB; the top byte is not read.
+    virtual void addRow(std::int64_t y, const std::uint32_t* pixels) = 0;
+    // source.width pixels of three bytes each: blue, green, red.
+    virtual void addBgrRow(std::int64_t y, const std::uint8_t* pixels) = 0;
+    // A row whose every pixel is the given one.
+    virtual void addUniformRow(std::int64_t y, std::uint32_t pixel) = 0;
+
+protected:
+    ~ShrinkerSink() = default;
+};
+Picture shrinkRows(PixelSize source, PixelSize target,
+                   const std::function<void(ShrinkerSink&)>& feed);
 
 } // namespace planora::testing
