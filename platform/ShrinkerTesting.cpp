@@ -2,6 +2,8 @@
 #include "platform/picturefiles/AreaShrinker.h"
 #include "platform/qt/QtSupport.h"
 
+#include <optional>
+
 namespace planora::testing {
 
 namespace {
@@ -25,11 +27,20 @@ public:
 
 } // namespace
 
-Picture shrinkRows(PixelSize source, PixelSize target,
+Picture shrinkRows(PixelSize source, PixelSize target, int vectorBits,
                    const std::function<void(ShrinkerSink&)>& feed) {
-    Sink sink(source, target);
-    feed(sink);
-    return pictureFromImage(sink.shrinker.finish());
+    // The width is taken when the shrinker is made; later ones get the widest again.
+    struct Limit {
+        explicit Limit(int bits) { detail::AreaShrinker::limitVectorWidth(bits); }
+        ~Limit() { detail::AreaShrinker::limitVectorWidth(512); }
+    };
+    std::optional<Sink> sink;
+    {
+        const Limit limit(vectorBits);
+        sink.emplace(source, target);
+    }
+    feed(*sink);
+    return pictureFromImage(sink->shrinker.finish());
 }
 
 } // namespace planora::testing

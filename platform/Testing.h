@@ -139,7 +139,8 @@ bool clickInFrontDialog(const std::string& label);
 
 // The shrinker that the picture readers hand their rows to, fed directly: feed is called once
 // and hands it the rows of a source of the given size, in any order the readers may use,
-// through the sink. Returns the shrunk picture, of the target's size.
+// through the sink. The shrinker uses vectors of at most vectorBits bits (0: plain code; the
+// processor may have fewer). Returns the shrunk picture, of the target's size.
 class ShrinkerSink {
 public:
     // source.width pixels as 0xffRRGGBB; the top byte is not read.
@@ -152,7 +153,7 @@ public:
 protected:
     ~ShrinkerSink() = default;
 };
-Picture shrinkRows(PixelSize source, PixelSize target,
+Picture shrinkRows(PixelSize source, PixelSize target, int vectorBits,
                    const std::function<void(ShrinkerSink&)>& feed);
 
 } // namespace planora::testing

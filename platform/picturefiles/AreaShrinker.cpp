@@ -1,8 +1,9 @@
 #include "platform/picturefiles/AreaShrinker.h"
 
+#include "platform/picturefiles/ShrinkerLoops.h"
+
 #include <algorithm>
 #include <bit>
-#include <limits>
 #include <numeric>
 
 namespace planora::detail {
@@ -11,6 +12,8 @@ namespace {
 
 static_assert(std::endian::native == std::endian::little,
               "0xffRRGGBB words are read as the bytes blue, green, red");
+
+__extension__ typedef unsigned __int128 Wide;
 
 // A source row's share of the target rows, in the units of the header: source row y spans
 // [y * unit, (y + 1) * unit) and target row j spans [j * span, (j + 1) * span). As unit <= span,
@@ -31,10 +34,45 @@ std::uint32_t channel(std::uint32_t pixel, int c) {
     return (pixel >> (8 * c)) & 0xff;
 }
 
+// Division by d as a multiplication, for every n up to most: q = (n * multiplier) >> shift.
+// With r = multiplier * d - 2^shift (0 <= r < d), n * multiplier / 2^shift = n / d +
+// n * r / (d * 2^shift); while n * r < 2^shift, the second term stays below 1 / d and cannot
+// carry the quotient past the next whole number. Both n and the multiplier fit in 32 bits, so
+// that the vector code multiplies them in 64-bit lanes; the shift is 32 or more, so that it
+// finds the quotient in a product's upper half. Nothing when no such pair exists.
+struct Divider {
+    std::uint64_t multiplier = 0;
+    int shift = 0;
+};
+
+Divider dividerFor(std::uint64_t d, std::uint64_t most) {
+    if (most > 0xFFFFFFFFu)
+        return {};
+    for (int shift = 32; shift < 64; ++shift) {
+        const Wide power = Wide(1) << shift;
+        const auto multiplier = std::uint64_t((power + d - 1) / d);
+        if (multiplier > 0xFFFFFFFFu)
+            break;
+        const auto r = std::uint64_t(Wide(multiplier) * d - power);
+        if (Wide(most) * r < power)
+            return {multiplier, shift};
+    }
+    return {};
+}
+
+int& vectorBits() {
+    static int bits = 512;
+    return bits;
+}
+
 } // namespace
 
+void AreaShrinker::limitVectorWidth(int bits) {
+    vectorBits() = bits;
+}
+
 AreaShrinker::AreaShrinker(PixelSize source, PixelSize target)
-    : source_(source), target_(target),
+    : source_(source), target_(target), loops_(&shrinkerLoops(vectorBits())),
       result_(int(target.width), int(target.height), QImage::Format_RGB32) {
     const std::int64_t gw = std::gcd(source.width, target.width);
     const std::int64_t gh = std::gcd(source.height, target.height);
@@ -44,23 +82,29 @@ AreaShrinker::AreaShrinker(PixelSize source, PixelSize target)
     rowSpan_ = std::uint32_t(source.height / gh);
     if (source_ == target_)
         return;
-    columns_.resize(std::size_t(target.width));
+    first_.resize(std::size_t(target.width));
+    for (std::int64_t j = 0; j < target.width; ++j) {
+        const std::int64_t begin = j * columnSpan_;
+        const std::int64_t last = (begin + columnSpan_ - 1) / columnUnit_;
+        first_[std::size_t(j)] = std::uint32_t(begin / columnUnit_);
+        taps_ = std::max(taps_, int(last - begin / columnUnit_ + 1));
+    }
+    // Pairs of columns: an odd last column has a partner of no weight.
+    weights_.assign(2 * std::size_t(taps_) * std::size_t((target.width + 1) / 2), 0);
     for (std::int64_t j = 0; j < target.width; ++j) {
         const std::int64_t begin = j * columnSpan_, end = begin + columnSpan_;
-        const std::int64_t first = begin / columnUnit_;
-        const std::int64_t firstEnd = (first + 1) * columnUnit_;
-        Columns& c = columns_[std::size_t(j)];
-        c.first = first;
-        c.firstWeight = std::uint32_t(std::min(firstEnd, end) - begin);
-        if (firstEnd >= end) {
-            c.middle = 0;
-            c.lastWeight = 0;
-        } else {
-            const std::int64_t last = (end - 1) / columnUnit_;
-            c.middle = last - first - 1;
-            c.lastWeight = std::uint32_t(end - last * columnUnit_);
+        for (int k = 0; k < taps_; ++k) {
+            const std::int64_t column = first_[std::size_t(j)] + k;
+            const std::int64_t inside =
+                std::min(end, (column + 1) * columnUnit_) - std::max(begin, column * columnUnit_);
+            weights_[2 * (std::size_t(taps_) * std::size_t(j / 2) + std::size_t(k)) +
+                     std::size_t(j % 2)] = std::uint32_t(std::max<std::int64_t>(0, inside));
         }
     }
+    const std::uint64_t total = std::uint64_t(rowSpan_) * columnSpan_;
+    const Divider divider = dividerFor(total, 255 * total + total / 2);
+    multiplier_ = divider.multiplier;
+    shift_ = divider.shift;
 }
 
 void AreaShrinker::addRow(std::int64_t y, const std::uint32_t* pixels) {
@@ -117,15 +161,16 @@ void AreaShrinker::addUniformRow(std::int64_t y, std::uint32_t pixel) {
 void AreaShrinker::addBytes(std::int64_t y, const std::uint8_t* bytes, int stride) {
     if (stride_ == 0) {
         stride_ = stride;
-        rowBytes_ = std::size_t(stride * source_.width);
+        rowBytes_ = std::size_t(stride) * std::size_t(source_.width);
         // 16 bits hold the sum of up to 257 whole rows of bytes; a target row of a picture
         // shrunk less than 256 times holds no more.
         if (rowSpan_ / rowUnit_ < 256)
             full16_.resize(rowBytes_);
         else
             full32_.resize(rowBytes_);
-        edge_.resize(rowBytes_);
-        columnSums_.resize(rowBytes_);
+        const std::size_t padded = std::size_t(stride) * std::size_t(source_.width + taps_ + 2);
+        edge_.resize(padded);
+        columnSums_.resize(padded);
     }
     if (stride != stride_) {
         // Rows of both layouts in one picture: this one is brought into the first one's.
@@ -146,57 +191,19 @@ void AreaShrinker::addBytes(std::int64_t y, const std::uint8_t* bytes, int strid
     }
 }
 
-namespace {
-
-// sums = bytes, or sums += bytes once used: the loops where nearly all of the time goes, over
-// plain arrays so that the compiler does them many bytes at a time.
-template <typename Sum>
-void sumBytes(Sum* sums, const std::uint8_t* bytes, std::size_t n, bool& used) {
-    if (used) {
-        for (std::size_t i = 0; i < n; ++i)
-            sums[i] = Sum(sums[i] + bytes[i]);
-    } else {
-        for (std::size_t i = 0; i < n; ++i)
-            sums[i] = bytes[i];
-        used = true;
-    }
-}
-
-template <typename Sum>
-void weightedColumns(std::uint32_t* out, const Sum* full, std::uint32_t unit,
-                     const std::uint32_t* edge, bool fullUsed, bool edgeUsed, std::size_t n) {
-    if (fullUsed && edgeUsed)
-        for (std::size_t i = 0; i < n; ++i)
-            out[i] = unit * full[i] + edge[i];
-    else if (fullUsed)
-        for (std::size_t i = 0; i < n; ++i)
-            out[i] = unit * full[i];
-    else
-        std::copy_n(edge, n, out);
-}
-
-} // namespace
-
 void AreaShrinker::addWeighted(std::int64_t targetRow, std::uint32_t weight,
                                const std::uint8_t* bytes) {
     startTargetRow(targetRow);
-    const std::size_t n = rowBytes_;
     if (weight == rowUnit_) {
         if (!full16_.empty())
-            sumBytes(full16_.data(), bytes, n, fullUsed_);
+            loops_->sum16(full16_.data(), bytes, rowBytes_, fullUsed_);
         else
-            sumBytes(full32_.data(), bytes, n, fullUsed_);
+            loops_->sum32(full32_.data(), bytes, rowBytes_, fullUsed_);
+        fullUsed_ = true;
         return;
     }
-    std::uint32_t* sums = edge_.data();
-    if (edgeUsed_) {
-        for (std::size_t i = 0; i < n; ++i)
-            sums[i] += weight * bytes[i];
-    } else {
-        for (std::size_t i = 0; i < n; ++i)
-            sums[i] = weight * bytes[i];
-        edgeUsed_ = true;
-    }
+    loops_->weigh(edge_.data(), weight, bytes, rowBytes_, edgeUsed_);
+    edgeUsed_ = true;
 }
 
 void AreaShrinker::startTargetRow(std::int64_t targetRow) {
@@ -206,75 +213,49 @@ void AreaShrinker::startTargetRow(std::int64_t targetRow) {
     targetRow_ = targetRow;
 }
 
+// A column's sum of the whole rows and the partial ones, in the layout of the rows: at most
+// 255 * rowSpan_, which 32 bits hold for any picture that can be read. A uniform row adds the
+// same to every column, so it goes into the pixels' sums at the end.
+const std::uint32_t* AreaShrinker::columnSums() {
+    if (!fullUsed_)
+        return edge_.data();
+    const std::uint32_t* edge = edgeUsed_ ? edge_.data() : nullptr;
+    if (!full16_.empty())
+        loops_->combine16(columnSums_.data(), full16_.data(), rowUnit_, edge, rowBytes_);
+    else
+        loops_->combine32(columnSums_.data(), full32_.data(), rowUnit_, edge, rowBytes_);
+    return columnSums_.data();
+}
+
 void AreaShrinker::flush() {
     if (targetRow_ < 0)
         return;
     if (!result_.isNull()) {
         auto* out = reinterpret_cast<std::uint32_t*>(result_.scanLine(int(targetRow_)));
-        // A column's sum is at most 255 * rowSpan_ < 2^24; a pixel's, that times columnSpan_.
-        const std::uint64_t most = std::uint64_t(255) * rowSpan_ * columnSpan_;
-        if (most <= std::numeric_limits<std::uint32_t>::max())
-            shrinkRow<std::uint32_t>(out);
-        else
-            shrinkRow<std::uint64_t>(out);
+        const std::uint64_t total = std::uint64_t(rowSpan_) * columnSpan_;
+        if (!fullUsed_ && !edgeUsed_) {
+            std::uint32_t pixel = 0xff000000u;
+            for (int c = 0; c < 3; ++c)
+                pixel |= std::uint32_t((uniform_[c] * columnSpan_ + total / 2) / total) << (8 * c);
+            std::fill(out, out + target_.width, pixel);
+        } else {
+            const ColumnWork work = {first_.data(),
+                                     weights_.data(),
+                                     taps_,
+                                     target_.width,
+                                     stride_,
+                                     total,
+                                     multiplier_,
+                                     shift_,
+                                     {uniform_[0] * columnSpan_ + total / 2,
+                                      uniform_[1] * columnSpan_ + total / 2,
+                                      uniform_[2] * columnSpan_ + total / 2}};
+            loops_->columns(work, columnSums(), out);
+        }
     }
     targetRow_ = -1;
     fullUsed_ = edgeUsed_ = false;
     std::fill(std::begin(uniform_), std::end(uniform_), 0);
-}
-
-template <typename Sum>
-void AreaShrinker::shrinkRow(std::uint32_t* out) {
-    const std::uint64_t total = std::uint64_t(rowSpan_) * columnSpan_;
-    auto rounded = [total](std::uint64_t sum) { return std::uint32_t((sum + total / 2) / total); };
-    if (!fullUsed_ && !edgeUsed_) {
-        std::uint32_t pixel = 0xff000000u;
-        for (int c = 0; c < 3; ++c)
-            pixel |= rounded(uniform_[c] * columnSpan_) << (8 * c);
-        std::fill(out, out + target_.width, pixel);
-        return;
-    }
-    // A column's sum of the whole rows and the partial ones, in the layout of the rows; a
-    // uniform row adds the same to every column, so it goes into the pixels' sums at the end.
-    if (!full16_.empty())
-        weightedColumns(columnSums_.data(), full16_.data(), rowUnit_, edge_.data(), fullUsed_,
-                        edgeUsed_, rowBytes_);
-    else
-        weightedColumns(columnSums_.data(), full32_.data(), rowUnit_, edge_.data(), fullUsed_,
-                        edgeUsed_, rowBytes_);
-    if (stride_ == 3)
-        shrinkColumns<Sum, 3>(out);
-    else
-        shrinkColumns<Sum, 4>(out);
-}
-
-template <typename Sum, int Stride>
-void AreaShrinker::shrinkColumns(std::uint32_t* out) const {
-    const std::uint64_t total = std::uint64_t(rowSpan_) * columnSpan_;
-    const std::uint64_t uniform[3] = {uniform_[0] * columnSpan_ + total / 2,
-                                      uniform_[1] * columnSpan_ + total / 2,
-                                      uniform_[2] * columnSpan_ + total / 2};
-    const std::uint32_t* sums = columnSums_.data();
-    for (std::int64_t j = 0; j < target_.width; ++j) {
-        const Columns& k = columns_[std::size_t(j)];
-        const std::uint32_t* from = sums + Stride * k.first;
-        Sum middle[3] = {}, ends[3];
-        for (int c = 0; c < 3; ++c)
-            ends[c] = Sum(k.firstWeight) * from[c];
-        for (std::int64_t m = 1; m <= k.middle; ++m)
-            for (int c = 0; c < 3; ++c)
-                middle[c] += from[Stride * m + c];
-        if (k.lastWeight != 0)
-            for (int c = 0; c < 3; ++c)
-                ends[c] += Sum(k.lastWeight) * from[Stride * (k.middle + 1) + c];
-        std::uint32_t pixel = 0xff000000u;
-        for (int c = 0; c < 3; ++c)
-            pixel |=
-                std::uint32_t((std::uint64_t(ends[c] + Sum(columnUnit_) * middle[c]) + uniform[c]) /
-                              total)
-                << (8 * c);
-        out[j] = pixel;
-    }
 }
 
 QImage AreaShrinker::finish() {

@@ -11,6 +11,9 @@
 
 namespace planora::detail {
 
+// The loops over a row, in one instruction set.
+struct ShrinkerLoops;
+
 // Each target pixel is the average of the source area it covers: a box filter whose weights
 // at the box's edges are the fractions of the source pixels that lie inside it. The sums are
 // exact in integers, and each channel is rounded to nearest (halves up) once, at the end.
@@ -33,33 +36,40 @@ public:
     // its memory cannot be had.
     QImage finish();
 
+    // For tests: shrinkers made from now on use vectors of at most this many bits (0: plain
+    // code). The widest that the processor has is the default.
+    static void limitVectorWidth(int bits);
+
 private:
     // A source row in bytes: blue, green, red at offsets 0, 1, 2 of every `stride` bytes.
     void addBytes(std::int64_t y, const std::uint8_t* bytes, int stride);
     void addWeighted(std::int64_t targetRow, std::uint32_t weight, const std::uint8_t* bytes);
     void startTargetRow(std::int64_t targetRow);
     void flush();
-    template <typename Sum>
-    void shrinkRow(std::uint32_t* out);
-    template <typename Sum, int Stride>
-    void shrinkColumns(std::uint32_t* out) const;
+    const std::uint32_t* columnSums();
 
     PixelSize source_, target_;
     // Both sides in units in which a source pixel is rowUnit_ (columnUnit_) long and a target
     // pixel rowSpan_ (columnSpan_): the sizes divided by their greatest common divisor.
     std::uint32_t columnUnit_, columnSpan_, rowUnit_, rowSpan_;
+    const ShrinkerLoops* loops_;
 
-    // Where each target column gathers its source columns: first, with the weight it lies
-    // inside, then `middle` whole columns of weight columnUnit_, then last with its weight.
-    struct Columns {
-        std::int64_t first, middle;
-        std::uint32_t firstWeight, lastWeight;
-    };
-    std::vector<Columns> columns_;
+    // Where each target column gathers its source columns: taps_ of them from first_[j] on,
+    // each with the length that lies inside (0 for a tap past the column's last). The weights
+    // of an even column and the next lie side by side: weights_[2 * (taps_ * (j / 2) + k) +
+    // j % 2] for tap k of column j.
+    int taps_ = 0;
+    std::vector<std::uint32_t> first_, weights_;
+    // A channel's rounded quotient n / (rowSpan_ * columnSpan_) as (n * multiplier_) >> shift_,
+    // exact for every sum the picture can have; multiplier_ is 0 when no such pair fits in
+    // 32 bits each, or when the sums need more than 32 bits.
+    std::uint64_t multiplier_ = 0;
+    int shift_ = 0;
 
     // The target row being gathered, in the byte layout of the rows that came first (stride 3
-    // or 4): whole source rows summed in full16_ or full32_, rows that lie partly inside, weighted,
-    // in edge_, and uniform rows per channel in uniform_.
+    // or 4): whole source rows summed in full16_ or full32_, rows that lie partly inside,
+    // weighted, in edge_, and uniform rows per channel in uniform_. edge_ and columnSums_
+    // reach past the row by taps_ + 2 zero columns, which the column loops may read.
     int stride_ = 0;
     std::int64_t targetRow_ = -1;
     bool fullUsed_ = false, edgeUsed_ = false;

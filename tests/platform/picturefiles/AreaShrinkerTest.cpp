@@ -247,23 +247,26 @@ TEST(AreaShrinkerRows, EveryKindOfRowInEitherOrderGivesThePlainAreaAverage) {
             areaAverage([&](std::int64_t x, std::int64_t y) { return source.word(x, y); }, z.width,
                         z.height, z.targetWidth, z.targetHeight);
         const bool large = z.width * z.height > 1000000;
-        for (const auto& f : feeds) {
-            if (large && f.kinds != RowKinds::Mixed)
-                continue;
-            SCOPED_TRACE(z.name + ", " + f.name);
-            const Picture p = testing::shrinkRows(from, to, [&](testing::ShrinkerSink& sink) {
-                feedRows(source, f.kinds, f.bottomUp, sink);
-            });
-            ASSERT_FALSE(p.isNil());
-            ASSERT_EQ((PixelSize{p.Width(), p.Height()}), to);
-            const Rows got = hexRows(p);
-            for (std::size_t r = 0; r < got.size(); ++r)
-                if (got[r] != expected[r]) {
-                    ADD_FAILURE() << "row " << r << "\n got      " << got[r] << "\n expected "
-                                  << expected[r];
-                    break;
-                }
-        }
+        for (const auto& f : feeds)
+            for (const int bits : {256, 0}) {
+                if (large && f.kinds != RowKinds::Mixed)
+                    continue;
+                SCOPED_TRACE(z.name + ", " + f.name +
+                             (bits == 0 ? ", plain code" : ", vector code"));
+                const Picture p =
+                    testing::shrinkRows(from, to, bits, [&](testing::ShrinkerSink& sink) {
+                        feedRows(source, f.kinds, f.bottomUp, sink);
+                    });
+                ASSERT_FALSE(p.isNil());
+                ASSERT_EQ((PixelSize{p.Width(), p.Height()}), to);
+                const Rows got = hexRows(p);
+                for (std::size_t r = 0; r < got.size(); ++r)
+                    if (got[r] != expected[r]) {
+                        ADD_FAILURE() << "row " << r << "\n got      " << got[r] << "\n expected "
+                                      << expected[r];
+                        break;
+                    }
+            }
     }
 }
 
