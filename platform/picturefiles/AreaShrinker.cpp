@@ -90,15 +90,16 @@ AreaShrinker::AreaShrinker(PixelSize source, PixelSize target)
         taps_ = std::max(taps_, int(last - begin / columnUnit_ + 1));
     }
     // Pairs of columns: an odd last column has a partner of no weight.
-    weights_.assign(2 * std::size_t(taps_) * std::size_t((target.width + 1) / 2), 0);
+    weights_.assign(8 * std::size_t(taps_) * std::size_t((target.width + 1) / 2), 0);
     for (std::int64_t j = 0; j < target.width; ++j) {
         const std::int64_t begin = j * columnSpan_, end = begin + columnSpan_;
         for (int k = 0; k < taps_; ++k) {
             const std::int64_t column = first_[std::size_t(j)] + k;
             const std::int64_t inside =
                 std::min(end, (column + 1) * columnUnit_) - std::max(begin, column * columnUnit_);
-            weights_[2 * (std::size_t(taps_) * std::size_t(j / 2) + std::size_t(k)) +
-                     std::size_t(j % 2)] = std::uint32_t(std::max<std::int64_t>(0, inside));
+            std::fill_n(&weights_[8 * (std::size_t(taps_) * std::size_t(j / 2) + std::size_t(k)) +
+                                  4 * std::size_t(j % 2)],
+                        4, std::uint32_t(std::max<std::int64_t>(0, inside)));
         }
     }
     const std::uint64_t total = std::uint64_t(rowSpan_) * columnSpan_;
@@ -181,14 +182,29 @@ void AreaShrinker::addBytes(std::int64_t y, const std::uint8_t* bytes, int strid
     }
     const Split s = split(y, rowUnit_, rowSpan_);
     const std::uint32_t rest = rowUnit_ - s.firstWeight;
-    if (rest != 0 && targetRow_ == s.first + 1) {
-        addWeighted(s.first + 1, rest, bytes);
+    if (rest == 0) {
         addWeighted(s.first, s.firstWeight, bytes);
-    } else {
-        addWeighted(s.first, s.firstWeight, bytes);
-        if (rest != 0)
-            addWeighted(s.first + 1, rest, bytes);
+        return;
     }
+    // The row ends one target row and begins the next; going up, the lower one is being
+    // gathered.
+    const bool up = targetRow_ == s.first + 1;
+    startTargetRow(up ? s.first + 1 : s.first);
+    if (!result_.isNull()) {
+        const std::uint32_t now = up ? rest : s.firstWeight, next = up ? s.firstWeight : rest;
+        std::uint32_t* sums = columnSums_.data();
+        if (!full16_.empty())
+            loops_->split16(sums, fullUsed_ ? full16_.data() : nullptr, rowUnit_, edge_.data(),
+                            edgeUsed_, now, next, bytes, rowBytes_);
+        else
+            loops_->split32(sums, fullUsed_ ? full32_.data() : nullptr, rowUnit_, edge_.data(),
+                            edgeUsed_, now, next, bytes, rowBytes_);
+        shrinkRow(sums);
+    }
+    targetRow_ = up ? s.first : s.first + 1;
+    fullUsed_ = false;
+    edgeUsed_ = true;
+    std::fill(std::begin(uniform_), std::end(uniform_), 0);
 }
 
 void AreaShrinker::addWeighted(std::int64_t targetRow, std::uint32_t weight,
@@ -239,23 +255,29 @@ void AreaShrinker::flush() {
                 pixel |= std::uint32_t((uniform_[c] * columnSpan_ + total / 2) / total) << (8 * c);
             std::fill(out, out + target_.width, pixel);
         } else {
-            const ColumnWork work = {first_.data(),
-                                     weights_.data(),
-                                     taps_,
-                                     target_.width,
-                                     stride_,
-                                     total,
-                                     multiplier_,
-                                     shift_,
-                                     {uniform_[0] * columnSpan_ + total / 2,
-                                      uniform_[1] * columnSpan_ + total / 2,
-                                      uniform_[2] * columnSpan_ + total / 2}};
-            loops_->columns(work, columnSums(), out);
+            shrinkRow(columnSums());
         }
     }
     targetRow_ = -1;
     fullUsed_ = edgeUsed_ = false;
     std::fill(std::begin(uniform_), std::end(uniform_), 0);
+}
+
+void AreaShrinker::shrinkRow(const std::uint32_t* sums) {
+    auto* out = reinterpret_cast<std::uint32_t*>(result_.scanLine(int(targetRow_)));
+    const std::uint64_t total = std::uint64_t(rowSpan_) * columnSpan_;
+    const ColumnWork work = {first_.data(),
+                             weights_.data(),
+                             taps_,
+                             target_.width,
+                             stride_,
+                             total,
+                             multiplier_,
+                             shift_,
+                             {uniform_[0] * columnSpan_ + total / 2,
+                              uniform_[1] * columnSpan_ + total / 2,
+                              uniform_[2] * columnSpan_ + total / 2}};
+    loops_->columns(work, sums, out);
 }
 
 QImage AreaShrinker::finish() {

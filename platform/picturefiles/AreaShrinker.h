@@ -47,6 +47,8 @@ private:
     void startTargetRow(std::int64_t targetRow);
     void flush();
     const std::uint32_t* columnSums();
+    // Writes the pixels of the target row being gathered from its column sums.
+    void shrinkRow(const std::uint32_t* sums);
 
     PixelSize source_, target_;
     // Both sides in units in which a source pixel is rowUnit_ (columnUnit_) long and a target
@@ -55,9 +57,10 @@ private:
     const ShrinkerLoops* loops_;
 
     // Where each target column gathers its source columns: taps_ of them from first_[j] on,
-    // each with the length that lies inside (0 for a tap past the column's last). The weights
-    // of an even column and the next lie side by side: weights_[2 * (taps_ * (j / 2) + k) +
-    // j % 2] for tap k of column j.
+    // each with the length that lies inside (0 for a tap past the column's last). For each tap,
+    // an even column's weight and the next one's lie side by side, four times each, as the
+    // vector code takes them: tap k of column j is at weights_[8 * (taps_ * (j / 2) + k) +
+    // 4 * (j % 2)].
     int taps_ = 0;
     std::vector<std::uint32_t> first_, weights_;
     // A channel's rounded quotient n / (rowSpan_ * columnSpan_) as (n * multiplier_) >> shift_,

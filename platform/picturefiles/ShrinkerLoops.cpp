@@ -14,11 +14,11 @@ template <typename Sum>
 std::uint32_t shrunkPixel(const ColumnWork& w, const std::uint32_t* sums, std::int64_t j) {
     const std::uint32_t* from = sums + std::size_t(w.stride) * w.first[j];
     const std::uint32_t* weight =
-        w.weights + 2 * std::size_t(w.taps) * std::size_t(j / 2) + std::size_t(j % 2);
+        w.weights + 8 * std::size_t(w.taps) * std::size_t(j / 2) + 4 * std::size_t(j % 2);
     Sum s[3] = {};
     for (int k = 0; k < w.taps; ++k)
         for (int c = 0; c < 3; ++c)
-            s[c] += Sum(weight[2 * k]) * from[w.stride * k + c];
+            s[c] += Sum(weight[8 * k]) * from[w.stride * k + c];
     std::uint32_t pixel = 0xff000000u;
     for (int c = 0; c < 3; ++c) {
         const std::uint64_t n = std::uint64_t(s[c]) + w.offset[c];
@@ -73,6 +73,34 @@ template <typename Full>
             out[i] = unit * full[i];
 }
 
+// A source row that ends one target row and begins the next.
+template <typename Full>
+[[gnu::always_inline]] inline void
+splitRow(std::uint32_t* __restrict out, const Full* __restrict full, std::uint32_t unit,
+         std::uint32_t* __restrict edge, bool edgeUsed, std::uint32_t now, std::uint32_t next,
+         const std::uint8_t* __restrict bytes, std::size_t n) {
+    if (full != nullptr && edgeUsed)
+        for (std::size_t i = 0; i < n; ++i) {
+            out[i] = unit * full[i] + edge[i] + now * bytes[i];
+            edge[i] = next * bytes[i];
+        }
+    else if (full != nullptr)
+        for (std::size_t i = 0; i < n; ++i) {
+            out[i] = unit * full[i] + now * bytes[i];
+            edge[i] = next * bytes[i];
+        }
+    else if (edgeUsed)
+        for (std::size_t i = 0; i < n; ++i) {
+            out[i] = edge[i] + now * bytes[i];
+            edge[i] = next * bytes[i];
+        }
+    else
+        for (std::size_t i = 0; i < n; ++i) {
+            out[i] = now * bytes[i];
+            edge[i] = next * bytes[i];
+        }
+}
+
 template <typename Sum>
 void plainSum(Sum* sums, const std::uint8_t* bytes, std::size_t n, bool add) {
     sumRow(sums, bytes, n, add);
@@ -87,9 +115,21 @@ void plainCombine(std::uint32_t* out, const Full* full, std::uint32_t unit,
     combineRows(out, full, unit, edge, n);
 }
 
-const ShrinkerLoops plainLoops = {
-    plainSum<std::uint16_t>,     plainSum<std::uint32_t>,     plainWeigh,
-    plainCombine<std::uint16_t>, plainCombine<std::uint32_t>, plainColumns};
+template <typename Full>
+void plainSplit(std::uint32_t* out, const Full* full, std::uint32_t unit, std::uint32_t* edge,
+                bool edgeUsed, std::uint32_t now, std::uint32_t next, const std::uint8_t* bytes,
+                std::size_t n) {
+    splitRow(out, full, unit, edge, edgeUsed, now, next, bytes, n);
+}
+
+const ShrinkerLoops plainLoops = {plainSum<std::uint16_t>,
+                                  plainSum<std::uint32_t>,
+                                  plainWeigh,
+                                  plainCombine<std::uint16_t>,
+                                  plainCombine<std::uint32_t>,
+                                  plainSplit<std::uint16_t>,
+                                  plainSplit<std::uint32_t>,
+                                  plainColumns};
 
 #if defined(__x86_64__) && defined(__GNUC__)
 
@@ -109,27 +149,32 @@ __attribute__((target("avx2"))) void avx2Combine(std::uint32_t* out, const Full*
     combineRows(out, full, unit, edge, n);
 }
 
+template <typename Full>
+__attribute__((target("avx2"))) void avx2Split(std::uint32_t* out, const Full* full,
+                                               std::uint32_t unit, std::uint32_t* edge,
+                                               bool edgeUsed, std::uint32_t now, std::uint32_t next,
+                                               const std::uint8_t* bytes, std::size_t n) {
+    splitRow(out, full, unit, edge, edgeUsed, now, next, bytes, n);
+}
+
 // Target columns j and j + 1 at once: the channel sums of j in the lower four lanes, of j + 1
 // in the upper four, each lane blue, green, red and a fourth that is never used. A tap's
-// weights of the two columns lie side by side and are spread over the lanes. Taps is the
-// number of taps when it is known as the code is compiled, 0 otherwise.
+// weights of the two columns lie in memory as the lanes take them. Taps is the number of taps
+// when it is known as the code is compiled, 0 otherwise.
 template <int Taps>
 __attribute__((target("avx2"))) inline __m256i
 pairSums(const ColumnWork& w, const std::uint32_t* sums, std::int64_t j, __m256i offset) {
     const int taps = Taps != 0 ? Taps : w.taps;
     const std::uint32_t* a = sums + std::size_t(w.stride) * w.first[j];
     const std::uint32_t* b = sums + std::size_t(w.stride) * w.first[j + 1];
-    const std::uint32_t* weight = w.weights + std::size_t(taps) * std::size_t(j);
-    const __m256i spread = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
+    const std::uint32_t* weight = w.weights + 4 * std::size_t(taps) * std::size_t(j);
     __m256i acc = offset;
     for (int k = 0; k < taps; ++k, a += w.stride, b += w.stride) {
         const __m256i v = _mm256_inserti128_si256(
             _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a))),
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(b)), 1);
-        const __m256i pair = _mm256_castsi128_si256(
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(weight + 2 * k)));
-        acc =
-            _mm256_add_epi32(acc, _mm256_mullo_epi32(v, _mm256_permutevar8x32_epi32(pair, spread)));
+        const __m256i pair = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weight + 8 * k));
+        acc = _mm256_add_epi32(acc, _mm256_mullo_epi32(v, pair));
     }
     return acc;
 }
@@ -187,9 +232,14 @@ __attribute__((target("avx2"))) void avx2Columns(const ColumnWork& w, const std:
         avx2ColumnsOf<0>(w, sums, out);
 }
 
-const ShrinkerLoops avx2Loops = {
-    avx2Sum<std::uint16_t>,     avx2Sum<std::uint32_t>,     avx2Weigh,
-    avx2Combine<std::uint16_t>, avx2Combine<std::uint32_t>, avx2Columns};
+const ShrinkerLoops avx2Loops = {avx2Sum<std::uint16_t>,
+                                 avx2Sum<std::uint32_t>,
+                                 avx2Weigh,
+                                 avx2Combine<std::uint16_t>,
+                                 avx2Combine<std::uint32_t>,
+                                 avx2Split<std::uint16_t>,
+                                 avx2Split<std::uint32_t>,
+                                 avx2Columns};
 
 #endif
 

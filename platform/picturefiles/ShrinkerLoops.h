@@ -39,6 +39,15 @@ struct ShrinkerLoops {
                       const std::uint32_t* edge, std::size_t n);
     void (*combine32)(std::uint32_t* out, const std::uint32_t* full, std::uint32_t unit,
                       const std::uint32_t* edge, std::size_t n);
+    // A source row that ends one target row and begins the next: out = unit * full + edge +
+    // now * bytes, then edge = next * bytes. full is left out when null, and edge on the way
+    // in unless edgeUsed.
+    void (*split16)(std::uint32_t* out, const std::uint16_t* full, std::uint32_t unit,
+                    std::uint32_t* edge, bool edgeUsed, std::uint32_t now, std::uint32_t next,
+                    const std::uint8_t* bytes, std::size_t n);
+    void (*split32)(std::uint32_t* out, const std::uint32_t* full, std::uint32_t unit,
+                    std::uint32_t* edge, bool edgeUsed, std::uint32_t now, std::uint32_t next,
+                    const std::uint8_t* bytes, std::size_t n);
     // The target row's pixels, opaque 0xffRRGGBB, from its column sums. The sums reach past
     // the row far enough for every tap, with zeros, and by one more word.
     void (*columns)(const ColumnWork& work, const std::uint32_t* sums, std::uint32_t* out);
