@@ -1,7 +1,8 @@
-// Loading a photo as "Bild laden" does, fitted into the 300 x 300 source picture, beside a plain
-// full-size decode of the same file by the toolkit's reader. The photos are drawn and written
-// (JPEG at quality 90) at start, in a child process, so that making them does not count towards
-// the peak memory reported here.
+// Loading a photo as "Bild laden" does, fitted into the 300 x 300 source picture, beside the
+// toolkit's reader on the same file: its own scaled read at the fitted size, and a plain
+// full-size decode. After the runs, the ratios of the load and fit to both are printed. The
+// photos are drawn and written (JPEG at quality 90) at start, in a child process, so that making
+// them does not count towards the peak memory reported here.
 //
 // Peak memory: before the timed runs, each case runs once more in a child process of the idle,
 // started program; what it adds to that process's peak resident size is reported in the
@@ -12,14 +13,17 @@
 #include "platform/Application.h"
 #include "platform/Benchmarking.h"
 #include "platform/Testing.h"
+#include "platform/picturefiles/PictureReader.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -120,6 +124,18 @@ void BM_LoadAndFit(benchmark::State& state, const Photo* photo) {
         state.SkipWithError("the photo could not be loaded");
 }
 
+// The toolkit's reader asked for the photo at the size that it is fitted into the box at.
+void BM_ToolkitScaledRead(benchmark::State& state, const Photo* photo) {
+    const BoxFit fit = fitIntoBox({photo->width, photo->height}, {300, 300});
+    const std::int64_t width = std::llround(fit.width), height = std::llround(fit.height);
+    for (auto _ : state) {
+        const Picture p = benchmarking::decodeScaled(photo->path, width, height);
+        if (p.isNil() || p.Width() != width || p.Height() != height)
+            state.SkipWithError("the photo could not be read at the fitted size");
+        benchmark::DoNotOptimize(p);
+    }
+}
+
 void BM_PlainFullDecode(benchmark::State& state, const Photo* photo) {
     for (auto _ : state) {
         const Picture p = benchmarking::decodeWhole(photo->path);
@@ -128,6 +144,44 @@ void BM_PlainFullDecode(benchmark::State& state, const Photo* photo) {
         benchmark::DoNotOptimize(p);
     }
 }
+
+// The console's table, and then for each photo its load and fit against the toolkit's two
+// reads, from the medians when the runs are repeated.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    RatioReporter() : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_Color : OO_None) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs)
+            if (!run.error_occurred &&
+                (run.run_type == Run::RT_Iteration || run.aggregate_name == "median"))
+                realTimes_[run.run_name.str()] = run.GetAdjustedRealTime();
+    }
+
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        std::printf("\nLoad and fit in the time of the toolkit's reads (real time):\n");
+        for (const Photo& photo : photos) {
+            auto time = [&](const char* bench) {
+                const auto found = realTimes_.find(std::string(bench) + "/" + photo.name);
+                return found == realTimes_.end() ? 0.0 : found->second;
+            };
+            const double fit = time("BM_LoadAndFit");
+            if (fit == 0)
+                continue;
+            std::printf("  %-20s", photo.name);
+            if (const double scaled = time("BM_ToolkitScaledRead"); scaled > 0)
+                std::printf("  %.2f x its scaled read", fit / scaled);
+            if (const double whole = time("BM_PlainFullDecode"); whole > 0)
+                std::printf("  %.2f x its full decode", fit / whole);
+            std::printf("\n");
+        }
+    }
+
+private:
+    std::map<std::string, double> realTimes_;
+};
 
 } // namespace
 } // namespace planora
@@ -173,13 +227,17 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark((std::string("BM_LoadAndFit/") + photo.name).c_str(),
                                      BM_LoadAndFit, &photo)
             ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((std::string("BM_ToolkitScaledRead/") + photo.name).c_str(),
+                                     BM_ToolkitScaledRead, &photo)
+            ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark((std::string("BM_PlainFullDecode/") + photo.name).c_str(),
                                      BM_PlainFullDecode, &photo)
             ->Unit(benchmark::kMillisecond);
     }
 
     benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     testing::resetRuntime();
     std::filesystem::remove_all(folder);

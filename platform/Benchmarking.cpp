@@ -15,6 +15,12 @@ Picture decodeWhole(const std::string& path) {
     return pictureFromImage(reader.read());
 }
 
+Picture decodeScaled(const std::string& path, std::int64_t width, std::int64_t height) {
+    QImageReader reader(toQString(path));
+    reader.setScaledSize(QSize(int(width), int(height)));
+    return pictureFromImage(reader.read());
+}
+
 bool writeJpeg(const Picture& picture, const std::string& path, int quality) {
     QImageWriter writer(toQString(path), "jpeg");
     writer.setQuality(quality);

@@ -5,12 +5,17 @@
 
 #include "platform/Picture.h"
 
+#include <cstdint>
 #include <string>
 
 namespace planora::benchmarking {
 
 // Decodes the whole file at its full size, the format told by its content. Nil on failure.
 Picture decodeWhole(const std::string& path);
+// Decodes the file at the given size, as the toolkit's reader does when it is asked for a
+// scaled picture: a JPEG by its own decoder at a reduced scale, other formats whole and then
+// smoothly scaled. Nil on failure.
+Picture decodeScaled(const std::string& path, std::int64_t width, std::int64_t height);
 // Writes the picture as a JPEG of the given quality (0 to 100). Returns false on failure.
 bool writeJpeg(const Picture& picture, const std::string& path, int quality);
 // Writes the picture as a 24-bit BMP. Returns false on failure.
