@@ -3,6 +3,7 @@
 #include "platform/picturefiles/ShrinkerLoops.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <numeric>
 
@@ -60,8 +61,9 @@ Divider dividerFor(std::uint64_t d, std::uint64_t most) {
     return {};
 }
 
-int& vectorBits() {
-    static int bits = 512;
+// Read by every shrinker made, on whatever thread reads a picture.
+std::atomic<int>& vectorBits() {
+    static std::atomic<int> bits = 512;
     return bits;
 }
 
