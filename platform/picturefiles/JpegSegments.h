@@ -27,9 +27,9 @@ constexpr std::int64_t kMaxScanPasses = 64;
 constexpr std::int64_t kMaxScanBlocks = std::int64_t(1) << 27;
 
 // Walks the JPEG's segments and scans up to its end marker, from the start of the file that in
-// reads; it leaves in anywhere. Nothing for a file that ends
-// before it (cut short: the decoder would invent the missing part), whose scans would cost
-// more work than the bounds above allow, or that is no JPEG.
+// reads; it leaves in anywhere. Nothing for a file that ends before it (cut short: the decoder
+// would invent the missing part), whose scans would cost more work than the bounds above
+// allow, or that is no JPEG.
 std::optional<JpegFrame> checkJpeg(BufferedReader& in);
 
 // The orientation (1 to 8) that a camera writes into the EXIF data of an APP1 segment, given
